@@ -1,0 +1,19 @@
+#include "Artwork.h"
+#include "MainUnit.h"
+#include "Skin.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    // The name is what the task bar, message boxes and the window manager show.
+    QApplication::setApplicationName(QStringLiteral("RADIOSET"));
+    QApplication::setApplicationVersion(QStringLiteral("1.3.2"));
+    QApplication::setWindowIcon(Artwork::ApplicationIcon());
+    ApplySkin(app);
+
+    TMainForm mainForm;
+    mainForm.show();
+    return app.exec();
+}

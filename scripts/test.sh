@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds every target with AddressSanitizer and
+# UndefinedBehaviorSanitizer, and runs every test. Any sanitizer report fails.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/install-deps.sh"
+
+build="$root/build/test"
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DRADIOSET_SANITIZE=ON -DBUILD_TESTING=ON >/dev/null
+cmake --build "$build"
+
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
+cd "$build"
+ctest --output-on-failure --timeout 300 -j2 "$@"
