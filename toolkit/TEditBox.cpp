@@ -1,0 +1,68 @@
+#include "TEditBox.h"
+
+#include <QKeyEvent>
+
+TEditBox::TEditBox(QWidget* parent)
+    : QLineEdit(parent)
+{
+    // Pasted or dropped text goes through the same rules as typed keys.
+    connect(this, &QLineEdit::textEdited, this, [this](const QString& text) { SanitiseUserEdit(text); });
+}
+
+bool TEditBox::HexDigit(QChar c)
+{
+    return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+}
+
+bool TEditBox::DecimalDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
+
+void TEditBox::keyPressEvent(QKeyEvent* event)
+{
+    const QString typed = event->text();
+    const bool printable = typed.size() == 1 && typed.at(0).isPrint()
+                           && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+    if (!printable) {
+        QLineEdit::keyPressEvent(event);
+        return;
+    }
+    const QChar c = typed.at(0);
+    if (KeyFilter && !KeyFilter(c)) {
+        event->accept();
+        return;
+    }
+    if (m_upperCase && c.isLower()) {
+        QKeyEvent upper(event->type(), event->key(), event->modifiers(), QString(c.toUpper()),
+                        event->isAutoRepeat(), static_cast<ushort>(event->count()));
+        QLineEdit::keyPressEvent(&upper);
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
+}
+
+void TEditBox::SanitiseUserEdit(const QString& text)
+{
+    if (m_sanitising)
+        return;
+    // Typed keys have already been filtered; this catches pastes: control
+    // characters (line breaks, tabs) and characters the filter refuses are
+    // dropped, letters forced to upper case where the box wants it.
+    QString clean;
+    clean.reserve(text.size());
+    for (QChar c : text) {
+        if (!c.isPrint() || c.unicode() > 0xFF)
+            continue;
+        if (KeyFilter && !KeyFilter(c))
+            continue;
+        clean.append(m_upperCase ? c.toUpper() : c);
+    }
+    if (clean == text)
+        return;
+    m_sanitising = true;
+    const int cursor = cursorPosition() - (text.size() - clean.size());
+    setText(clean.left(maxLength()));
+    setCursorPosition(qBound(0, cursor, clean.size()));
+    m_sanitising = false;
+}
