@@ -1,0 +1,55 @@
+#pragma once
+
+#include "ISerialDevice.h"
+#include "TermiosLine.h"
+
+#include <shared_mutex>
+
+// A Linux terminal device (a serial adapter, a built-in UART or a
+// pseudo-terminal) behind the component's device interface.
+//
+// The port is held for this process alone: an advisory lock keeps out every
+// program that also locks (another RadioSet included, whoever runs it), and the
+// kernel's exclusive mode keeps out the rest, root excepted.
+class TPosixSerialDevice final : public ISerialDevice
+{
+public:
+    TPosixSerialDevice() = default;
+    ~TPosixSerialDevice() override;
+
+    int Open(const QString& name) override;
+    void Close() override;
+
+    int SetQueueSizes(qint32 inputSize, qint32 outputSize) override;
+    int SetLine(const SerialLineSettings& line) override;
+    int SetTimeouts(const SerialTimeouts& timeouts) override;
+    int SetEventMask(quint32 events) override;
+
+    int AbortTransfers() override;
+    int ClearQueues() override;
+
+    int Write(const char* data, qint32 size, qint32& written) override;
+    int Read(char* data, qint32 size, qint32& got) override;
+    int InputCount(qint32& count) override;
+
+    SerialWaitResult WaitEvent(quint32& events, int& error) override;
+    void StopWait() override;
+
+    // The line as the driver holds it now.
+    int ReadLine(TermiosLine::Readback& readback) const;
+
+    // "/dev/ttyUSB0" stays as it is; "ttyUSB0" becomes "/dev/ttyUSB0".
+    static QString DevicePath(const QString& name);
+
+private:
+    int Flush(int queue);
+    void ReleaseDescriptors();
+
+    // Reads and writes share the descriptor; only opening and closing change it.
+    mutable std::shared_mutex m_lock;
+    int m_fd = -1;
+    int m_stopFd = -1;
+    int m_pollFd = -1;
+    quint32 m_eventMask = 0;
+    SerialTimeouts m_timeouts;
+};
