@@ -1,0 +1,567 @@
+#include "VirtualModule.h"
+
+#include "ModuleCore.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <deque>
+#include <fcntl.h>
+#include <functional>
+#include <mutex>
+#include <poll.h>
+#include <random>
+#include <sys/stat.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+namespace radiosim {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Longer lines are cut: no command of the module comes near this.
+constexpr size_t kMaxLine = 512;
+// How often a line without anyone on the other side is looked at again.
+constexpr int kIdlePollMs = 15;
+// Closing the line discards what the tool has not read yet; its last answer gets
+// this long to be read first.
+constexpr int kVanishGraceMs = 300;
+
+std::string hexByte(unsigned char c)
+{
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "<%02X>", c);
+    return buf;
+}
+
+std::string printable(const std::string& bytes)
+{
+    std::string s;
+    for (const char ch : bytes) {
+        const auto c = static_cast<unsigned char>(ch);
+        s += (c >= 0x20 && c < 0x7F && c != '<') ? std::string(1, ch) : hexByte(c);
+    }
+    return s;
+}
+
+std::string systemError(const char* what)
+{
+    return std::string(what) + ": " + std::strerror(errno);
+}
+
+}  // namespace
+
+struct VirtualModule::Impl {
+    explicit Impl(Options o)
+        : options(std::move(o))
+        , core(options)
+        , rng(options.randomSeed ? options.randomSeed : static_cast<unsigned>(Clock::now().time_since_epoch().count()))
+    {
+    }
+
+    struct Chunk {
+        Clock::time_point due;
+        std::string bytes;
+    };
+
+    const Options options;
+    ModuleCore core;
+    std::mt19937 rng;
+
+    mutable std::mutex mutex;
+    mutable std::condition_variable changed;
+    std::thread thread;
+    bool running = false;
+    bool stopping = false;
+
+    int master = -1;
+    int wake[2] = {-1, -1};
+    std::string slavePath;
+    bool peerGone = false;     // the tool's side is closed: output goes nowhere
+    bool writeBlocked = false;
+    bool vanishPending = false;
+    bool vanished = false;
+    Clock::time_point vanishAt{};
+
+    std::string line;
+    std::deque<Chunk> out;
+    Clock::time_point lastDue{};
+
+    std::vector<TranscriptEntry> transcript;
+    std::string received;
+    std::vector<std::string> commands;
+    size_t commandNumber = 0;
+
+    FILE* transcriptFile = nullptr;
+    Clock::time_point startTime = Clock::now();
+    unsigned long dumpedRevision = ~0UL;
+
+    // --- everything below runs with mutex held ---
+
+    void log(bool fromTool, const std::string& bytes)
+    {
+        const auto now = Clock::now();
+        transcript.push_back(TranscriptEntry{now, fromTool, bytes});
+        if (transcriptFile) {
+            const double t = std::chrono::duration<double>(now - startTime).count();
+            std::fprintf(transcriptFile, "%12.6f %s %s\n", t, fromTool ? "tool>" : "<sim ", printable(bytes).c_str());
+            std::fflush(transcriptFile);
+        }
+    }
+
+    void schedule(std::string bytes, Clock::time_point due)
+    {
+        due = std::max(due, lastDue);
+        out.push_back(Chunk{due, std::move(bytes)});
+        lastDue = due;
+    }
+
+    int randomIn(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
+
+    void sendAnswers(const std::vector<Answer>& answers)
+    {
+        const auto now = Clock::now();
+        for (const Answer& a : answers) {
+            auto due = std::max(now + std::chrono::milliseconds(options.answerDelayMs), lastDue)
+                     + std::chrono::milliseconds(a.pauseMs);
+            if (options.noise) {
+                std::string junk;
+                for (int i = randomIn(3, 8); i > 0; --i) {
+                    char c;
+                    do
+                        c = static_cast<char>(randomIn(0, 255));
+                    while (c == '\r' || c == '\n');
+                    junk += c;
+                }
+                schedule(junk, due);
+            }
+            const std::string framed =
+                options.bareOkWithoutLeadingCrLf && a.text == "OK" ? "OK\r\n" : "\r\n" + a.text + "\r\n";
+            if (!options.randomBursts) {
+                schedule(framed, due);
+                continue;
+            }
+            for (size_t pos = 0; pos < framed.size();) {
+                const size_t len = std::min<size_t>(static_cast<size_t>(randomIn(1, 4)), framed.size() - pos);
+                schedule(framed.substr(pos, len), due);
+                pos += len;
+                due = lastDue + std::chrono::milliseconds(randomIn(0, 5));
+            }
+        }
+    }
+
+    void commandReceived(const std::string& text, const std::function<std::vector<Answer>()>& answer)
+    {
+        commands.push_back(text);
+        const long number = static_cast<long>(++commandNumber);
+        if (options.silentFromCommand > 0 && number >= options.silentFromCommand)
+            return;
+        sendAnswers(answer());
+        if (options.vanishAfterCommand > 0 && number == options.vanishAfterCommand)
+            vanishPending = true;
+    }
+
+    void wakeUp(unsigned char c)
+    {
+        const std::string text = hexByte(c);
+        commandReceived(text, [this, &text] {
+            if (!options.errorOnCommandPrefix.empty() && options.errorOnCommandPrefix == text)
+                return std::vector<Answer>{Answer{"ERROR", 0}};
+            core.enterConfiguration();
+            return std::vector<Answer>{Answer{"OK", 0}};
+        });
+    }
+
+    void onByte(unsigned char c)
+    {
+        if (!core.configuration()) {
+            // Data mode: only the debug character means anything.
+            if (c == core.activeDebugChar())
+                wakeUp(c);
+            else if (options.errorOnWrongDebugChar && c != '\r' && c != '\n')
+                sendAnswers({Answer{"ERROR", 0}});
+            return;
+        }
+        if (options.echo)
+            schedule(std::string(1, static_cast<char>(c)), Clock::now());
+        if (c == '\n')
+            return;
+        if (c == '\r') {
+            if (line.empty())
+                return;
+            const std::string cmd = line;
+            line.clear();
+            commandReceived(cmd, [this, &cmd] { return core.command(cmd); });
+            if (!core.configuration()) {
+                // Restarted: whatever it was still going to say (a search) is gone.
+                out.clear();
+                lastDue = {};
+            }
+            return;
+        }
+        // A tool that reconnects to a module still in configuration mode sends the
+        // debug character again; answer it rather than take it into the next line.
+        // A printable debug character is text here.
+        if (line.empty() && c == core.activeDebugChar() && (c < 0x20 || c >= 0x7F)) {
+            wakeUp(c);
+            return;
+        }
+        if (line.size() < kMaxLine)
+            line += static_cast<char>(c);
+    }
+
+    void onBytes(const std::string& bytes)
+    {
+        log(true, bytes);
+        received += bytes;
+        for (const char c : bytes)
+            onByte(static_cast<unsigned char>(c));
+    }
+
+    void flushDue()
+    {
+        const auto now = Clock::now();
+        writeBlocked = false;
+        while (!out.empty() && out.front().due <= now) {
+            Chunk& chunk = out.front();
+            if (peerGone || master < 0) {
+                out.pop_front();  // nobody listens: lost, as on a real line
+                continue;
+            }
+            const ssize_t n = ::write(master, chunk.bytes.data(), chunk.bytes.size());
+            if (n < 0) {
+                if (errno == EAGAIN || errno == EINTR) {
+                    writeBlocked = errno == EAGAIN;
+                    return;
+                }
+                peerGone = true;
+                continue;
+            }
+            log(false, chunk.bytes.substr(0, static_cast<size_t>(n)));
+            if (static_cast<size_t>(n) < chunk.bytes.size()) {
+                chunk.bytes.erase(0, static_cast<size_t>(n));
+                writeBlocked = true;
+                return;
+            }
+            out.pop_front();
+        }
+    }
+
+    void readAvailable(short revents)
+    {
+        char buf[512];
+        for (;;) {
+            const ssize_t n = ::read(master, buf, sizeof buf);
+            if (n > 0) {
+                onBytes(std::string(buf, static_cast<size_t>(n)));
+                continue;
+            }
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && errno == EAGAIN) {
+                if ((revents & POLLHUP) != 0)
+                    peerGone = true;
+                return;
+            }
+            peerGone = true;  // EIO: the tool closed its side
+            return;
+        }
+    }
+
+    void removeLink()
+    {
+        if (options.linkPath.empty())
+            return;
+        char target[4096];
+        const ssize_t n = ::readlink(options.linkPath.c_str(), target, sizeof target - 1);
+        if (n > 0 && std::string(target, static_cast<size_t>(n)) == slavePath)
+            ::unlink(options.linkPath.c_str());
+    }
+
+    void vanish()
+    {
+        vanishPending = false;
+        vanishAt = {};
+        vanished = true;
+        ::close(master);
+        master = -1;
+        removeLink();
+        out.clear();
+    }
+
+    void dumpState()
+    {
+        if (options.stateFile.empty() || core.revision() == dumpedRevision)
+            return;
+        dumpedRevision = core.revision();
+        const std::string tmp = options.stateFile + ".tmp";
+        FILE* f = std::fopen(tmp.c_str(), "w");
+        if (!f)
+            return;
+        for (const auto& [name, value] : core.settings())
+            std::fprintf(f, "%s=%s\n", name.c_str(), value.c_str());
+        const bool ok = std::fclose(f) == 0;
+        if (ok)
+            std::rename(tmp.c_str(), options.stateFile.c_str());
+    }
+
+    int timeoutMs() const
+    {
+        Clock::time_point next{};
+        if (!out.empty() && !writeBlocked)
+            next = out.front().due;
+        else if (vanishAt != Clock::time_point{})
+            next = vanishAt;
+        else
+            return -1;
+        const auto wait = next - Clock::now();
+        if (wait <= Clock::duration::zero())
+            return 0;
+        return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(wait).count()) + 1;
+    }
+
+    // --- the module's own thread ---
+
+    void run()
+    {
+        std::unique_lock lock(mutex);
+        while (!stopping) {
+            int timeout = timeoutMs();
+            const bool watchLine = master >= 0 && !peerGone;
+            if (master >= 0 && peerGone)
+                timeout = timeout < 0 ? kIdlePollMs : std::min(timeout, kIdlePollMs);
+            pollfd fds[2] = {{wake[0], POLLIN, 0},
+                             {watchLine ? master : -1, static_cast<short>(POLLIN | (writeBlocked ? POLLOUT : 0)), 0}};
+            lock.unlock();
+            ::poll(fds, 2, timeout);
+            lock.lock();
+            if ((fds[0].revents & POLLIN) != 0) {
+                char drain[64];
+                while (::read(wake[0], drain, sizeof drain) > 0) {
+                }
+            }
+            if (stopping)
+                break;
+            if (master >= 0) {
+                short revents = fds[1].revents;
+                if (peerGone) {
+                    // A master whose slave is closed reports a hang-up until someone opens it again.
+                    pollfd probe{master, POLLIN, 0};
+                    ::poll(&probe, 1, 0);
+                    if ((probe.revents & POLLHUP) == 0) {
+                        peerGone = false;
+                        revents = probe.revents;
+                    }
+                }
+                if (!peerGone && (revents & (POLLIN | POLLHUP | POLLERR)) != 0)
+                    readAvailable(revents);
+            }
+            // The settings are on disk before the answer that confirms their change leaves.
+            dumpState();
+            flushDue();
+            if (vanishPending && out.empty()) {
+                if (vanishAt == Clock::time_point{})
+                    vanishAt = Clock::now() + std::chrono::milliseconds(kVanishGraceMs);
+                else if (Clock::now() >= vanishAt)
+                    vanish();
+            }
+            changed.notify_all();
+        }
+    }
+
+    void poke() const
+    {
+        if (wake[1] >= 0) {
+            const char c = 0;
+            [[maybe_unused]] const ssize_t n = ::write(wake[1], &c, 1);
+        }
+    }
+};
+
+VirtualModule::VirtualModule(Options options)
+    : m_impl(std::make_unique<Impl>(std::move(options)))
+{
+}
+
+VirtualModule::~VirtualModule()
+{
+    stop();
+}
+
+bool VirtualModule::start(std::string* error)
+{
+    Impl& d = *m_impl;
+    std::lock_guard lock(d.mutex);
+    const auto fail = [&](const std::string& message) {
+        if (error)
+            *error = message;
+        if (d.master >= 0)
+            ::close(d.master);
+        d.master = -1;
+        for (int& fd : d.wake) {
+            if (fd >= 0)
+                ::close(fd);
+            fd = -1;
+        }
+        return false;
+    };
+    if (d.running)
+        return fail("already running");
+
+    d.master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (d.master < 0)
+        return fail(systemError("posix_openpt"));
+    char name[256];
+    if (::grantpt(d.master) != 0 || ::unlockpt(d.master) != 0 || ::ptsname_r(d.master, name, sizeof name) != 0)
+        return fail(systemError("pseudo-terminal"));
+    d.slavePath = name;
+    ::fcntl(d.master, F_SETFL, ::fcntl(d.master, F_GETFL) | O_NONBLOCK);
+    // Raw from the start, so that nothing the module says comes back to it as an echo
+    // before the tool has set the line up.
+    termios t{};
+    if (::tcgetattr(d.master, &t) == 0) {
+        ::cfmakeraw(&t);
+        ::tcsetattr(d.master, TCSANOW, &t);
+    }
+    if (::pipe2(d.wake, O_CLOEXEC | O_NONBLOCK) != 0)
+        return fail(systemError("pipe"));
+
+    if (!d.options.linkPath.empty()) {
+        struct stat st{};
+        if (::lstat(d.options.linkPath.c_str(), &st) == 0) {
+            if (!S_ISLNK(st.st_mode))
+                return fail(d.options.linkPath + " exists and is not a symbolic link");
+            ::unlink(d.options.linkPath.c_str());
+        }
+        if (::symlink(d.slavePath.c_str(), d.options.linkPath.c_str()) != 0)
+            return fail(systemError(("symlink " + d.options.linkPath).c_str()));
+    }
+    d.startTime = Clock::now();
+    if (!d.options.transcriptPath.empty()) {
+        d.transcriptFile = std::fopen(d.options.transcriptPath.c_str(), "a");
+        if (!d.transcriptFile) {
+            d.removeLink();
+            return fail(systemError(("transcript " + d.options.transcriptPath).c_str()));
+        }
+        char stamp[64] = "";
+        const std::time_t now = std::time(nullptr);
+        std::tm local{};
+        if (::localtime_r(&now, &local))
+            std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
+        std::fprintf(d.transcriptFile, "# %s: module on %s; seconds since then, tool> received, <sim sent\n", stamp,
+                     d.slavePath.c_str());
+        std::fflush(d.transcriptFile);
+    }
+    d.dumpState();
+    d.stopping = false;
+    d.running = true;
+    d.thread = std::thread([&d] { d.run(); });
+    return true;
+}
+
+void VirtualModule::stop()
+{
+    Impl& d = *m_impl;
+    {
+        std::lock_guard lock(d.mutex);
+        if (!d.running)
+            return;
+        d.stopping = true;
+    }
+    d.poke();
+    d.thread.join();
+    std::lock_guard lock(d.mutex);
+    d.running = false;
+    if (d.master >= 0) {
+        d.removeLink();
+        ::close(d.master);
+        d.master = -1;
+    }
+    for (int& fd : d.wake) {
+        ::close(fd);
+        fd = -1;
+    }
+    if (d.transcriptFile) {
+        std::fclose(d.transcriptFile);
+        d.transcriptFile = nullptr;
+    }
+    d.changed.notify_all();
+}
+
+std::string VirtualModule::devicePath() const
+{
+    std::lock_guard lock(m_impl->mutex);
+    return m_impl->slavePath;
+}
+
+std::vector<TranscriptEntry> VirtualModule::transcript() const
+{
+    std::lock_guard lock(m_impl->mutex);
+    return m_impl->transcript;
+}
+
+std::string VirtualModule::receivedBytes() const
+{
+    std::lock_guard lock(m_impl->mutex);
+    return m_impl->received;
+}
+
+std::vector<std::string> VirtualModule::receivedCommands() const
+{
+    std::lock_guard lock(m_impl->mutex);
+    return m_impl->commands;
+}
+
+bool VirtualModule::waitForCommandCount(size_t n, int timeoutMs) const
+{
+    std::unique_lock lock(m_impl->mutex);
+    return m_impl->changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                    [this, n] { return m_impl->commands.size() >= n; });
+}
+
+bool VirtualModule::inConfigurationMode() const
+{
+    std::lock_guard lock(m_impl->mutex);
+    return m_impl->core.configuration();
+}
+
+bool VirtualModule::vanished() const
+{
+    std::lock_guard lock(m_impl->mutex);
+    return m_impl->vanished;
+}
+
+bool VirtualModule::peerHungUp() const
+{
+    std::lock_guard lock(m_impl->mutex);
+    return m_impl->peerGone;
+}
+
+std::map<std::string, std::string> VirtualModule::settings() const
+{
+    std::lock_guard lock(m_impl->mutex);
+    return m_impl->core.settings();
+}
+
+void VirtualModule::setSetting(const std::string& name, const std::string& value)
+{
+    std::lock_guard lock(m_impl->mutex);
+    m_impl->core.setSetting(name, value);
+    m_impl->dumpState();
+}
+
+void VirtualModule::clearTranscript()
+{
+    std::lock_guard lock(m_impl->mutex);
+    m_impl->transcript.clear();
+    m_impl->received.clear();
+    m_impl->commands.clear();
+}
+
+}  // namespace radiosim

@@ -1,0 +1,109 @@
+#pragma once
+
+// A virtual Bluetooth serial module on a pseudo-terminal. RadioSet opens the slave
+// side like any serial port; the module answers the AT command set from its own
+// settings. It is written independently of RadioSet's protocol code, so that it
+// checks that code instead of mirroring it.
+
+#include <chrono>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace radiosim {
+
+enum class ModuleType {
+    Current,           // answers the Bluetooth version query (AT+BTINFO?10) with e.g. "2.1"
+    LegacyFastSwitch,  // answers "2.0"
+    Legacy             // answers "ERROR"
+};
+
+struct FoundDevice {
+    std::string address, name, classOfDevice;
+};
+
+// The devices the inquiry reports unless the options name others.
+std::vector<FoundDevice> DefaultFoundDevices();
+
+struct Options {
+    ModuleType type = ModuleType::Current;
+    std::string model = "QN7201";
+    bool modelUnknown = false;            // the model query answers "ERROR"
+    unsigned char debugChar = 0x1E;       // factory debug character (and the one active at power-on)
+    bool errorOnWrongDebugChar = false;   // data mode: any other byte but CR/LF gets "ERROR"
+    std::string linkPath;                 // kept as a symlink to the slave device while running
+    std::string stateFile;                // rewritten (key=value lines) after every change of the settings
+    std::string transcriptPath;           // every byte received and sent is appended here, timestamped
+    std::vector<FoundDevice> devices = DefaultFoundDevices();
+    int inquiryPaceMs = 300;              // gap before each found device and before the final "OK"
+
+    // Faults. Commands are numbered from 1 in the order of receivedCommands(): the
+    // debug character that wakes the module is command 1.
+    int silentFromCommand = -1;           // from this command on: no answer, nothing applied
+    std::string errorOnCommandPrefix;     // "ERROR", nothing applied, to the command whose whole text or
+                                          // name (text before the first ',' or '=') equals this
+    int wrongCountInfo = -1;              // this info query (0..16, 100) answers with one item too few (lists)
+                                          // or one too many (single values)
+    int nonNumericInfo = -1;              // this info query answers a number item as "X"
+    bool noise = false;                   // a few junk bytes (never CR or LF) before every answer
+    bool bareOkWithoutLeadingCrLf = false; // "OK" goes out as OK CR LF only
+    bool randomBursts = false;            // answers leave in pieces of 1..4 bytes, 0..5 ms apart
+    unsigned randomSeed = 1;              // for noise and bursts; 0 takes one from the clock
+    bool echo = false;                    // configuration mode: every byte received is sent back at once
+    int answerDelayMs = 0;                // each answer leaves no sooner than this after its command
+    int vanishAfterCommand = -1;          // after answering this command the line is closed for good
+};
+
+struct TranscriptEntry {
+    std::chrono::steady_clock::time_point when;
+    bool fromTool;
+    std::string bytes;
+};
+
+class VirtualModule {
+public:
+    explicit VirtualModule(Options options = {});
+    ~VirtualModule();
+    VirtualModule(const VirtualModule&) = delete;
+    VirtualModule& operator=(const VirtualModule&) = delete;
+
+    bool start(std::string* error = nullptr);
+    void stop();
+
+    std::string devicePath() const;                     // slave path to open
+    std::vector<TranscriptEntry> transcript() const;
+    std::string receivedBytes() const;                  // all bytes the tool sent, in order
+    // Lines (text before each CR) received in configuration mode, in order; a debug
+    // character that wakes the module appears as "<1E>" (its hex value).
+    std::vector<std::string> receivedCommands() const;
+    // Blocks the calling thread until n commands have been received and answered (as
+    // far as their answers are due at once), or the time is up.
+    bool waitForCommandCount(size_t n, int timeoutMs) const;
+    bool inConfigurationMode() const;
+    bool vanished() const;                              // the line was closed by the vanish fault
+    // True while the tool's side is known to be closed, i.e. after it had the device
+    // open and closed it, until it opens it again.
+    bool peerHungUp() const;
+
+    // Every stored setting by name, values as the info answers give them:
+    // DeviceName, PinCode, Auth, Encry, RemoteBDAddr, ConnectionMode ("MODE1".."MODE4"),
+    // StatusMessage, PowerSave, LinkTimeout, EscapeChar, DebugChar (two hex digits),
+    // BaudRate, DataBits, ParityBit ("N"/"E"/"O"), StopBit, Role ("MASTER"/"SLAVE"),
+    // OperationMode ("MODE0".."MODE2"), NumberOfDevice, RxBufferSize, LocalBDAddr,
+    // SWVersion, BTSpec, InquiryAccessCode (six hex digits), ClassOfDevice,
+    // HWFlowControl, ConnectionDelayTime, SupportProfile, ServiceName,
+    // StreamSwitchingFast, ModelName.
+    std::map<std::string, std::string> settings() const;
+    // A changed DebugChar takes effect at the next restart (ATZ), as the module's own.
+    void setSetting(const std::string& name, const std::string& value);
+    // Empties the transcript, the received bytes and the received commands; the
+    // command numbering of the faults goes on.
+    void clearTranscript();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+}  // namespace radiosim

@@ -1,0 +1,217 @@
+// radioset-sim: a virtual Bluetooth serial module on a pseudo-terminal, for trying
+// RadioSet without hardware.
+
+#include "VirtualModule.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <getopt.h>
+#include <iostream>
+#include <string>
+
+namespace {
+
+const char* const kUsage = R"(Usage: radioset-sim [OPTION]...
+Runs a virtual Bluetooth serial module on a pseudo-terminal until SIGINT or SIGTERM.
+Prints the device to open (and the link, if any) on standard output.
+
+Module:
+  --type=TYPE                 current (default; Bluetooth version "2.1"),
+                              legacy-fast (answers "2.0"), legacy (answers "ERROR")
+  --model=NAME                model name answered to AT+BTINFO?100 (default QN7201)
+  --no-model                  AT+BTINFO?100 answers "ERROR"
+  --debug-char=HEX            debug character, one byte in hex (default 1E)
+  --error-on-wrong-debug-char in data mode, answer "ERROR" to any other byte but CR/LF
+                              (default: no answer)
+  --device=ADDR,NAME,COD      a device found by AT+BTINQ? (repeatable; the name is
+                              everything between the first and the last comma, so it
+                              may be empty or hold commas); replaces the default list
+  --no-devices                the search finds nothing
+  --inquiry-pace=MS           gap before each found device and the final "OK" (default 300)
+
+Files:
+  --link=PATH                 keep a symbolic link PATH to the device while running
+  --state-file=PATH           rewrite PATH with the settings (key=value lines) after every change
+  --transcript=PATH           append every byte received and sent, with timestamps
+
+Faults (commands are numbered from 1; the waking debug character is command 1):
+  --silent-from=N             answer nothing, and do nothing, from command N on
+  --error-on=COMMAND          answer "ERROR" to COMMAND, given whole (AT+BTINFO?4, AT&F)
+                              or by name (AT+BTSEC), or as <1E> for the debug character
+  --wrong-count-info=N        info query N (0..16, 100) answers with a wrong item count
+  --non-numeric-info=N        info query N answers a number item as "X"
+  --noise                     send a few junk bytes (never CR or LF) before every answer
+  --bare-ok                   send "OK" as OK CR LF, without the leading CR LF
+  --random-bursts             send answers in pieces of 1..4 bytes, 0..5 ms apart
+  --seed=N                    seed for --noise and --random-bursts (default 1; 0: clock)
+  --echo                      in configuration mode, send every received byte back
+  --answer-delay=MS           send each answer no sooner than MS after its command
+  --vanish-after=N            close the line for good after answering command N
+
+  --help                      show this text
+)";
+
+bool toInt(const char* text, int& value)
+{
+    char* end = nullptr;
+    const long v = std::strtol(text, &end, 10);
+    if (!*text || *end || v < -1 || v > 1000000000)
+        return false;
+    value = static_cast<int>(v);
+    return true;
+}
+
+bool parseDevice(const std::string& text, radiosim::FoundDevice& device)
+{
+    const size_t first = text.find(',');
+    const size_t last = text.rfind(',');
+    if (first == std::string::npos || first == last)
+        return false;
+    device = {text.substr(0, first), text.substr(first + 1, last - first - 1), text.substr(last + 1)};
+    return true;
+}
+
+int usageError(const std::string& message)
+{
+    std::cerr << "radioset-sim: " << message << "\nTry 'radioset-sim --help'.\n";
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    enum {
+        Type = 1000, Model, NoModel, DebugChar, ErrorOnWrongDebugChar, Device, NoDevices, InquiryPace, Link,
+        StateFile, Transcript, SilentFrom, ErrorOn, WrongCount, NonNumeric, Noise, BareOk, Bursts, Seed, Echo,
+        AnswerDelay, VanishAfter, Help
+    };
+    static const option longOptions[] = {
+        {"type", required_argument, nullptr, Type},
+        {"model", required_argument, nullptr, Model},
+        {"no-model", no_argument, nullptr, NoModel},
+        {"debug-char", required_argument, nullptr, DebugChar},
+        {"error-on-wrong-debug-char", no_argument, nullptr, ErrorOnWrongDebugChar},
+        {"device", required_argument, nullptr, Device},
+        {"no-devices", no_argument, nullptr, NoDevices},
+        {"inquiry-pace", required_argument, nullptr, InquiryPace},
+        {"link", required_argument, nullptr, Link},
+        {"state-file", required_argument, nullptr, StateFile},
+        {"transcript", required_argument, nullptr, Transcript},
+        {"silent-from", required_argument, nullptr, SilentFrom},
+        {"error-on", required_argument, nullptr, ErrorOn},
+        {"wrong-count-info", required_argument, nullptr, WrongCount},
+        {"non-numeric-info", required_argument, nullptr, NonNumeric},
+        {"noise", no_argument, nullptr, Noise},
+        {"bare-ok", no_argument, nullptr, BareOk},
+        {"random-bursts", no_argument, nullptr, Bursts},
+        {"seed", required_argument, nullptr, Seed},
+        {"echo", no_argument, nullptr, Echo},
+        {"answer-delay", required_argument, nullptr, AnswerDelay},
+        {"vanish-after", required_argument, nullptr, VanishAfter},
+        {"help", no_argument, nullptr, Help},
+        {nullptr, 0, nullptr, 0},
+    };
+
+    radiosim::Options o;
+    bool devicesGiven = false;
+    for (;;) {
+        const int opt = getopt_long(argc, argv, "", longOptions, nullptr);
+        if (opt == -1)
+            break;
+        const std::string arg = optarg ? optarg : "";
+        int number = 0;
+        const auto needInt = [&](int& target) {
+            if (!toInt(optarg, number))
+                return false;
+            target = number;
+            return true;
+        };
+        switch (opt) {
+        case Type:
+            if (arg == "current")
+                o.type = radiosim::ModuleType::Current;
+            else if (arg == "legacy-fast")
+                o.type = radiosim::ModuleType::LegacyFastSwitch;
+            else if (arg == "legacy")
+                o.type = radiosim::ModuleType::Legacy;
+            else
+                return usageError("unknown module type '" + arg + "'");
+            break;
+        case Model: o.model = arg; break;
+        case NoModel: o.modelUnknown = true; break;
+        case DebugChar: {
+            char* end = nullptr;
+            const unsigned long v = std::strtoul(arg.c_str(), &end, 16);
+            if (arg.empty() || *end || v > 0xFF)
+                return usageError("debug character must be one byte in hex");
+            o.debugChar = static_cast<unsigned char>(v);
+            break;
+        }
+        case ErrorOnWrongDebugChar: o.errorOnWrongDebugChar = true; break;
+        case Device: {
+            radiosim::FoundDevice device;
+            if (!parseDevice(arg, device))
+                return usageError("a device is ADDR,NAME,COD");
+            if (!devicesGiven)
+                o.devices.clear();
+            devicesGiven = true;
+            o.devices.push_back(device);
+            break;
+        }
+        case NoDevices:
+            o.devices.clear();
+            devicesGiven = true;
+            break;
+        case InquiryPace: if (!needInt(o.inquiryPaceMs)) return usageError("bad --inquiry-pace"); break;
+        case Link: o.linkPath = arg; break;
+        case StateFile: o.stateFile = arg; break;
+        case Transcript: o.transcriptPath = arg; break;
+        case SilentFrom: if (!needInt(o.silentFromCommand)) return usageError("bad --silent-from"); break;
+        case ErrorOn: o.errorOnCommandPrefix = arg; break;
+        case WrongCount: if (!needInt(o.wrongCountInfo)) return usageError("bad --wrong-count-info"); break;
+        case NonNumeric: if (!needInt(o.nonNumericInfo)) return usageError("bad --non-numeric-info"); break;
+        case Noise: o.noise = true; break;
+        case BareOk: o.bareOkWithoutLeadingCrLf = true; break;
+        case Bursts: o.randomBursts = true; break;
+        case Seed: {
+            int seed = 0;
+            if (!toInt(optarg, seed) || seed < 0)
+                return usageError("bad --seed");
+            o.randomSeed = static_cast<unsigned>(seed);
+            break;
+        }
+        case Echo: o.echo = true; break;
+        case AnswerDelay: if (!needInt(o.answerDelayMs)) return usageError("bad --answer-delay"); break;
+        case VanishAfter: if (!needInt(o.vanishAfterCommand)) return usageError("bad --vanish-after"); break;
+        case Help: std::cout << kUsage; return 0;
+        default: return usageError("unknown option");
+        }
+    }
+    if (optind < argc)
+        return usageError(std::string("unexpected argument '") + argv[optind] + "'");
+
+    // Blocked before the module's thread exists, so that only sigwait below sees them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    radiosim::VirtualModule module(o);
+    std::string error;
+    if (!module.start(&error)) {
+        std::cerr << "radioset-sim: " << error << '\n';
+        return 1;
+    }
+    std::cout << module.devicePath() << '\n';
+    if (!o.linkPath.empty())
+        std::cout << o.linkPath << '\n';
+    std::cout.flush();
+
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
+    module.stop();
+    return 0;
+}
