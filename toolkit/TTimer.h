@@ -20,6 +20,7 @@ public:
     void Stop();
     bool Enabled() const;
     int Interval() const;
+    void SetInterval(int intervalMs) { m_timer.setInterval(intervalMs); }
     int RemainingTime() const { return m_timer.remainingTime(); }
 
     // Called on the owner's thread at every tick while the timer runs.

@@ -5,8 +5,25 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QScreen>
+
+namespace {
+
+class TNoFocusFrameStyle final : public QProxyStyle
+{
+public:
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override
+    {
+        if (element == PE_FrameFocusRect)
+            return;
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+    }
+};
+
+} // namespace
 
 TToolDialog::TToolDialog(const QString& caption, QSize clientSize, QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
@@ -64,6 +81,29 @@ QGroupBox* TToolDialog::AddGroup(const QString& caption, QRect place, const QCol
     SetTextColor(group, color);
     group->setGeometry(place);
     return group;
+}
+
+QLabel* TToolDialog::ColourWords(QLabel* line, const QString& prefix, const QString& words, const QColor& color)
+{
+    auto* coloured = new QLabel(words, line->parentWidget());
+    coloured->setFont(line->font());
+    SetTextColor(coloured, color);
+    // Measured rather than fixed, so the words stay over their grey twins whatever
+    // font the machine substitutes.
+    coloured->move(line->x() + line->fontMetrics().horizontalAdvance(prefix), line->y());
+    coloured->adjustSize();
+    // Painting the background hides the grey words underneath, so no grey fringe shows.
+    coloured->setAutoFillBackground(true);
+    coloured->raise();
+    return coloured;
+}
+
+void TToolDialog::DrawNoFocusFrame(QAbstractButton* button)
+{
+    // One style per button, owned by it, so it outlives every paint of the button.
+    auto* style = new TNoFocusFrameStyle;
+    style->setParent(button);
+    button->setStyle(style);
 }
 
 QString ToDisplayText(const QString& text)

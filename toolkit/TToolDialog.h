@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+class QAbstractButton;
 class QLabel;
 class QGroupBox;
 class QPushButton;
@@ -28,6 +29,14 @@ protected:
                      bool bold = true);
     QPushButton* AddButton(const QString& text, QRect place, const QColor& color);
     QGroupBox* AddGroup(const QString& caption, QRect place, const QColor& color);
+
+    // Shows `words`, which follow `prefix` in the one-line label `line`, in another
+    // colour: a second label over exactly the same words, hiding the first ones.
+    QLabel* ColourWords(QLabel* line, const QString& prefix, const QString& words, const QColor& color);
+
+    // The button still takes focus and answers Enter and Space, but draws no focus
+    // rectangle.
+    static void DrawNoFocusFrame(QAbstractButton* button);
 
 private:
     bool m_escapeCloses = false;
