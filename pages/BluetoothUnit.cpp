@@ -1,0 +1,401 @@
+#include "BluetoothUnit.h"
+
+#include "ErrorFormUnit.h"
+#include "MessageBox.h"
+#include "PropertyUnit.h"
+#include "SearchDevicesFormUnit.h"
+#include "Skin.h"
+#include "TEditBox.h"
+#include "TTimer.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QTreeWidget>
+
+namespace {
+
+constexpr int DeviceNameLimit = 12;
+constexpr int RemoteBDAddrLimit = 12;
+constexpr int AccessCodeLimit = 2;
+constexpr int ClassOfDeviceLimit = 6;
+constexpr int LinkTimeoutLimit = 2;
+constexpr int ServiceNameLimit = 20;
+constexpr int AccessCodeMaximum = 0x3F;
+
+QString Shown(const QByteArray& text)
+{
+    return QString::fromLatin1(text);
+}
+
+QByteArray Stored(const QString& text)
+{
+    return text.toLatin1();
+}
+
+bool AllDecimal(const QString& text)
+{
+    if (text.isEmpty())
+        return false;
+    for (QChar c : text) {
+        if (!TEditBox::DecimalDigit(c))
+            return false;
+    }
+    return true;
+}
+
+bool AllHex(const QString& text)
+{
+    if (text.isEmpty())
+        return false;
+    for (QChar c : text) {
+        if (!TEditBox::HexDigit(c))
+            return false;
+    }
+    return true;
+}
+
+// The length limit of a box holds for typing only. A text the program puts in
+// (a loaded value, an address found by the search) is shown whole: QLineEdit
+// would cut it to the limit, and the change handler would then store the cut
+// value over the real one.
+void ShowWhole(TEditBox* box, int limit, const QString& text)
+{
+    box->setMaxLength(qMax(limit, int(text.size())));
+    box->setText(text);
+}
+
+// Once the user edits a box that holds an over-long text, the limit shrinks
+// back with it: nothing more can be typed, but deleting works as usual.
+void LimitTyping(TEditBox* box, int limit)
+{
+    box->setMaxLength(limit);
+    QObject::connect(box, &QLineEdit::textEdited, box, [box, limit] {
+        const int wanted = qMax(limit, int(box->text().size()));
+        if (box->maxLength() == wanted)
+            return;
+        const int cursor = box->cursorPosition();
+        box->setMaxLength(wanted);
+        box->setCursorPosition(cursor);
+    });
+}
+
+void SetListReadOnly(QComboBox* list, bool readOnly)
+{
+    list->setEnabled(!readOnly);
+}
+
+} // namespace
+
+TBluetoothForm::TBluetoothForm(QWidget* parent)
+    : TPageForm(QStringLiteral("BLUETOOTH PARAMETERS"), parent)
+{
+    const QStringList offOn{QStringLiteral("DISABLE"), QStringLiteral("ENABLE")};
+
+    DeviceName = AddEdit(QStringLiteral("DEVICE NAME"), 0, 120, DeviceNameLimit);
+    DeviceName->SetUpperCase(true);
+    LimitTyping(DeviceName, DeviceNameLimit);
+
+    Role = AddList(QStringLiteral("ROLE"), 1, 100, {QStringLiteral("MASTER"), QStringLiteral("SLAVE")});
+
+    RemoteBDAddr = AddEdit(QStringLiteral("REMOTE BD ADDRESS"), 2, 120, RemoteBDAddrLimit);
+    RemoteBDAddr->SetUpperCase(true);
+    RemoteBDAddr->KeyFilter = &TBluetoothForm::RemoteBDAddrKeyPress;
+    LimitTyping(RemoteBDAddr, RemoteBDAddrLimit);
+
+    BtnSearch = new QPushButton(QStringLiteral("SEARCH"), this);
+    BtnSearch->setFont(SkinFont(true));
+    BtnSearch->setGeometry(ControlLeft + 126, Row(2) - 1, 76, ControlHeight + 2);
+    BtnSearch->setAccessibleName(QStringLiteral("SEARCH"));
+
+    // The fixed part of the access code is shown beside the two digits the
+    // user may change; the caption belongs to the editable part.
+    InquiryAccessCodeFirst = AddEdit(QStringLiteral("INQUIRY ACCESS CODE"), 3, 52, 32767);
+    InquiryAccessCodeFirst->setReadOnly(true);
+    InquiryAccessCodeFirst->setFocusPolicy(Qt::ClickFocus);
+    InquiryAccessCodeFirst->setAccessibleName(QStringLiteral("INQUIRY ACCESS CODE FIXED PART"));
+    SetBackgroundColor(InquiryAccessCodeFirst, InactiveCaptionColor);
+
+    InquiryAccessCodeSecond = new TEditBox(this);
+    InquiryAccessCodeSecond->setGeometry(ControlLeft + 56, Row(3), 32, ControlHeight);
+    InquiryAccessCodeSecond->setFont(SkinFont(true));
+    InquiryAccessCodeSecond->setAccessibleName(QStringLiteral("INQUIRY ACCESS CODE"));
+    InquiryAccessCodeSecond->SetUpperCase(true);
+    InquiryAccessCodeSecond->KeyFilter = &TBluetoothForm::InquiryAccessCodeSecondKeyPress;
+    SetBackgroundColor(InquiryAccessCodeSecond, EditColor);
+    LimitTyping(InquiryAccessCodeSecond, AccessCodeLimit);
+    AddHint(QStringLiteral("(0 ~ 3F)"), 3, ControlLeft + 88);
+
+    ClassOfDevice = AddEdit(QStringLiteral("CLASS OF DEVICE"), 4, 72, ClassOfDeviceLimit);
+    ClassOfDevice->SetUpperCase(true);
+    ClassOfDevice->KeyFilter = &TBluetoothForm::ClassOfDeviceKeyPress;
+    LimitTyping(ClassOfDevice, ClassOfDeviceLimit);
+    AddHint(QStringLiteral("(0 ~ FFFFFF)"), 4, ControlLeft + 72);
+
+    PowerSave = AddList(QStringLiteral("POWER SAVE"), 5, 100, offOn);
+
+    LinkTimeout = AddEdit(QStringLiteral("LINK SUPERVISION TIMEOUT"), 6, 40, LinkTimeoutLimit);
+    LinkTimeout->KeyFilter = &TBluetoothForm::LinkTimeoutKeyPress;
+    LimitTyping(LinkTimeout, LinkTimeoutLimit);
+    AddHint(QStringLiteral("Sec (0 ~ 99)"), 6, ControlLeft + 40);
+
+    SupportProfile = AddList(QStringLiteral("SUPPORT PROFILE"), 7, 100, {QStringLiteral("SPP"), QStringLiteral("DUN")});
+
+    ServiceName = AddEdit(QStringLiteral("SERVICE NAME"), 8, 236, ServiceNameLimit);
+    ServiceName->SetUpperCase(true);
+    LimitTyping(ServiceName, ServiceNameLimit);
+
+    AccessCodeErrorTimer = new TTimer(100, this);
+    AccessCodeErrorTimer->OnTimer = [this] { AccessCodeErrorTimerTimer(); };
+
+    connect(DeviceName, &QLineEdit::textChanged, this, [this] { DeviceNameChange(); });
+    connect(Role, &QComboBox::activated, this, [this] { RoleChange(); });
+    connect(RemoteBDAddr, &QLineEdit::textChanged, this, [this] { RemoteBDAddrChange(); });
+    connect(InquiryAccessCodeSecond, &QLineEdit::textChanged, this, [this] { InquiryAccessCodeSecondChange(); });
+    connect(ClassOfDevice, &QLineEdit::textChanged, this, [this] { ClassOfDeviceChange(); });
+    connect(PowerSave, &QComboBox::activated, this, [this] { PowerSaveChange(); });
+    connect(LinkTimeout, &QLineEdit::textChanged, this, [this] { LinkTimeoutChange(); });
+    connect(SupportProfile, &QComboBox::activated, this, [this] { SupportProfileChange(); });
+    connect(ServiceName, &QLineEdit::textChanged, this, [this] { ServiceNameChange(); });
+    connect(BtnSearch, &QPushButton::clicked, this, [this] { BtnSearchClick(); });
+
+    setTabOrder(DeviceName, Role);
+    setTabOrder(Role, RemoteBDAddr);
+    setTabOrder(RemoteBDAddr, BtnSearch);
+    setTabOrder(BtnSearch, InquiryAccessCodeSecond);
+    setTabOrder(InquiryAccessCodeSecond, ClassOfDevice);
+    setTabOrder(ClassOfDevice, PowerSave);
+    setTabOrder(PowerSave, LinkTimeout);
+    setTabOrder(LinkTimeout, SupportProfile);
+    setTabOrder(SupportProfile, ServiceName);
+}
+
+TBluetoothForm::~TBluetoothForm() = default;
+
+void TBluetoothForm::LoadFromParams()
+{
+    if (!Group)
+        return;
+
+    ShowWhole(DeviceName, DeviceNameLimit, Shown(Group->DeviceName));
+    Role->setCurrentIndex(Group->Role);
+    ShowWhole(RemoteBDAddr, RemoteBDAddrLimit, Shown(Group->RemoteBDAddr));
+
+    TEditBox* const extended[] = {InquiryAccessCodeSecond, ClassOfDevice, ServiceName};
+    if (LegacyDevice) {
+        InquiryAccessCodeFirst->clear();
+        SetBackgroundColor(InquiryAccessCodeFirst, NotSupportedColor);
+        for (TEditBox* box : extended) {
+            box->clear();
+            box->setReadOnly(true);
+            SetBackgroundColor(box, NotSupportedColor);
+        }
+    } else {
+        InquiryAccessCodeFirst->setText(Shown(Group->InquiryAccessCodeFirst));
+        SetBackgroundColor(InquiryAccessCodeFirst, InactiveCaptionColor);
+        for (TEditBox* box : extended)
+            box->setReadOnly(false);
+        ShowWhole(InquiryAccessCodeSecond, AccessCodeLimit, Shown(Group->InquiryAccessCodeSecond));
+        ShowWhole(ClassOfDevice, ClassOfDeviceLimit, Shown(Group->ClassOfDevice));
+        ShowWhole(ServiceName, ServiceNameLimit, Shown(Group->ServiceName));
+        for (TEditBox* box : extended)
+            SetBackgroundColor(box, EditColor);
+    }
+
+    PowerSave->setCurrentIndex(Group->PowerSave);
+    ShowWhole(LinkTimeout, LinkTimeoutLimit, QString::number(Group->LinkTimeout));
+
+    if (LegacyDevice) {
+        SupportProfile->setCurrentIndex(0);
+        SetListReadOnly(SupportProfile, true);
+        SetBackgroundColor(SupportProfile, NotSupportedColor);
+    } else {
+        SupportProfile->setCurrentIndex(Group->SupportProfile);
+        SetListReadOnly(SupportProfile, false);
+        SupportProfile->setPalette(QPalette());
+    }
+
+    BtnSearch->setEnabled(MasterMode);
+}
+
+void TBluetoothForm::ShowServiceName(const QByteArray& name)
+{
+    ShowWhole(ServiceName, ServiceNameLimit, Shown(name));
+}
+
+void TBluetoothForm::DeviceNameChange()
+{
+    if (Group && !DeviceName->text().isEmpty())
+        Group->DeviceName = Stored(DeviceName->text());
+}
+
+void TBluetoothForm::RoleChange()
+{
+    if (Group)
+        Group->Role = Role->currentIndex();
+}
+
+void TBluetoothForm::RemoteBDAddrChange()
+{
+    if (Group && !RemoteBDAddr->text().isEmpty())
+        Group->RemoteBDAddr = Stored(RemoteBDAddr->text());
+}
+
+void TBluetoothForm::InquiryAccessCodeSecondChange()
+{
+    const QString text = InquiryAccessCodeSecond->text();
+    if (!Group || LegacyDevice || text.isEmpty())
+        return;
+    // Only a hexadecimal text is stored; anything else (which typing and
+    // pasting cannot produce) is reported like an out-of-range value.
+    bool ok = false;
+    const int value = text.toInt(&ok, 16);
+    if (AllHex(text) && ok)
+        Group->InquiryAccessCodeSecond = Stored(text);
+    if (!AllHex(text) || !ok || value > AccessCodeMaximum || value < 0)
+        AccessCodeErrorTimer->Start();
+}
+
+void TBluetoothForm::ClassOfDeviceChange()
+{
+    if (Group && !LegacyDevice && !ClassOfDevice->text().isEmpty())
+        Group->ClassOfDevice = Stored(ClassOfDevice->text());
+}
+
+void TBluetoothForm::PowerSaveChange()
+{
+    if (Group)
+        Group->PowerSave = PowerSave->currentIndex();
+}
+
+void TBluetoothForm::LinkTimeoutChange()
+{
+    const QString text = LinkTimeout->text();
+    if (!Group || !AllDecimal(text))
+        return;
+    bool ok = false;
+    const qint32 value = text.toInt(&ok, 10);
+    if (ok)
+        Group->LinkTimeout = value;
+}
+
+void TBluetoothForm::SupportProfileChange()
+{
+    if (LegacyDevice || !Group)
+        return;
+    const int profile = SupportProfile->currentIndex();
+    if (profile < 0)
+        return;
+    Group->SupportProfile = profile;
+    if (!Host)
+        return;
+    if (Host->PortConnected()) {
+        Host->SetCommMode(6);
+        Host->SetServiceNameRequested(0);
+        Host->SendToModule(QByteArrayLiteral("AT+BTPRO,") + QByteArray::number(profile) + '\r');
+    } else {
+        Host->SetCommMode(0);
+    }
+}
+
+void TBluetoothForm::ServiceNameChange()
+{
+    if (Group && !ServiceName->text().isEmpty())
+        Group->ServiceName = Stored(ServiceName->text());
+}
+
+bool TBluetoothForm::RemoteBDAddrKeyPress(QChar key)
+{
+    return key == QChar(8) || TEditBox::HexDigit(key);
+}
+
+bool TBluetoothForm::InquiryAccessCodeSecondKeyPress(QChar key)
+{
+    return key == QChar(8) || TEditBox::HexDigit(key);
+}
+
+bool TBluetoothForm::ClassOfDeviceKeyPress(QChar key)
+{
+    return key == QChar(8) || TEditBox::HexDigit(key);
+}
+
+bool TBluetoothForm::LinkTimeoutKeyPress(QChar key)
+{
+    return key == QChar(8) || TEditBox::DecimalDigit(key);
+}
+
+void TBluetoothForm::AccessCodeErrorTimerTimer()
+{
+    AccessCodeErrorTimer->Stop();
+
+    const QPointer<TBluetoothForm> self(this);
+    QPointer<TErrorForm> dialog = new TErrorForm(this);
+    m_errorDialog = dialog;
+    dialog->SetError(QStringLiteral("INPUT ERROR"), QStringLiteral("Input value is over or under range\r\n"),
+                     QStringLiteral("It must be input 00 ~ 3F.\r\nInput again for Inquiry Access Code"));
+    dialog->exec();
+    delete dialog;
+    if (!self)
+        return;
+    m_errorDialog = nullptr;
+
+    InquiryAccessCodeSecond->clear();
+    InquiryAccessCodeSecond->setFocus(Qt::OtherFocusReason);
+}
+
+void TBluetoothForm::BtnSearchClick()
+{
+    if (!MasterMode) {
+        PlatformMessageBox::Show(QStringLiteral("This function must be executed in MASTER MODE"), this);
+        return;
+    }
+
+    // The dialog of an earlier press is closed; only the newest one receives
+    // search results.
+    delete SearchDialog;
+    const QPointer<TBluetoothForm> self(this);
+    QPointer<TSearchDeviceForm> dialog = new TSearchDeviceForm(this);
+    SearchDialog = dialog;
+    dialog->OnSearchClick = [this] { BeginSearch(); };
+    dialog->exec();
+    if (!self || !dialog)
+        return;
+    if (dialog->Inserted)
+        ShowWhole(RemoteBDAddr, RemoteBDAddrLimit, Shown(dialog->SelectedAddress));
+}
+
+void TBluetoothForm::BeginSearch()
+{
+    if (SearchDialog) {
+        SearchDialog->DeviceList->clear();
+        SearchDialog->setEnabled(false);
+    }
+    if (Host)
+        Host->StartDeviceSearch();
+    // With the port closed nothing was sent and no answer will end the search:
+    // the dialog, which has no close box, must not stay disabled for good.
+    if (!Host || !Host->PortConnected())
+        EndSearch();
+}
+
+void TBluetoothForm::AddSearchResult(const QByteArray& address, const QByteArray& name, const QByteArray& cod)
+{
+    if (!SearchDialog)
+        return;
+    QTreeWidget* list = SearchDialog->DeviceList;
+    auto* row = new QTreeWidgetItem(list);
+    row->setText(TSearchDeviceForm::SearchIndex, QString::number(list->topLevelItemCount()));
+    row->setText(TSearchDeviceForm::DeviceAddress, Shown(address));
+    row->setText(TSearchDeviceForm::DeviceNames, Shown(name));
+    row->setText(TSearchDeviceForm::ClassOfDevice, Shown(cod));
+    row->setTextAlignment(TSearchDeviceForm::SearchIndex, Qt::AlignCenter);
+}
+
+void TBluetoothForm::EndSearch()
+{
+    if (!SearchDialog)
+        return;
+    SearchDialog->setEnabled(true);
+    SearchDialog->BtnSearch->setFocus(Qt::OtherFocusReason);
+}

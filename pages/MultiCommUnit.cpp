@@ -1,0 +1,150 @@
+#include "MultiCommUnit.h"
+
+#include "IniFile.h"
+#include "PropertyUnit.h"
+#include "TEditBox.h"
+
+#include <QComboBox>
+
+namespace {
+
+void SelectIndex(QComboBox* list, qint64 index)
+{
+    list->setCurrentIndex(index >= 0 && index < list->count() ? static_cast<int>(index) : -1);
+}
+
+} // namespace
+
+TMultiCommForm::TMultiCommForm(QWidget* parent)
+    : TPageForm(QStringLiteral("1:N COMMUNICATION PARAMETERS"), parent)
+{
+    OperationMode = AddList(QStringLiteral("OPERATION MODE"), 0, 120,
+                            {QStringLiteral("MODE 0"), QStringLiteral("MODE 1"), QStringLiteral("MODE 2")});
+    NumberOfDevice = AddList(QStringLiteral("NUMBER OF DEVICE"), 1, 120,
+                             {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4"),
+                              QStringLiteral("5"), QStringLiteral("6"), QStringLiteral("7")});
+    RxBufferSize = AddEdit(QStringLiteral("RX BUFFER SIZE"), 2, 60, 3);
+    RxBufferSize->KeyFilter = &TMultiCommForm::RxBufferSizeKeyPress;
+
+    connect(OperationMode, &QComboBox::activated, this, &TMultiCommForm::OperationModeChange);
+    connect(NumberOfDevice, &QComboBox::activated, this, &TMultiCommForm::NumberOfDeviceChange);
+    connect(RxBufferSize, &QLineEdit::textChanged, this, &TMultiCommForm::RxBufferSizeChange);
+}
+
+QByteArray TMultiCommForm::ReadConfigValue(const QByteArray& section, const QByteArray& key) const
+{
+    if (ConfigPath.isEmpty())
+        return {};
+    return ReadIniValue(ConfigPath, section, key);
+}
+
+std::optional<int> TMultiCommForm::ReadChoiceCount(const QByteArray& key) const
+{
+    const QByteArray text = ReadConfigValue(ModelName, key);
+    if (text.isEmpty())
+        return std::nullopt;
+    // A value that is not a decimal number (or an absurd one) leaves the
+    // designed items in place, as a missing one does.
+    bool ok = false;
+    const int value = text.toInt(&ok, 10);
+    if (!ok || value > MaxFileChoices)
+        return std::nullopt;
+    return value;
+}
+
+void TMultiCommForm::LoadModelChoices()
+{
+    if (ModelName.isEmpty())
+        return;
+    const std::optional<int> modes = ReadChoiceCount(QByteArrayLiteral("OPMODE"));
+    if (!modes)
+        return;
+
+    OperationMode->clear();
+    if (*modes <= 1) {
+        OperationMode->addItem(QStringLiteral("MODE 0"));
+        OperationMode->setEnabled(false);
+    } else {
+        for (int i = 0; i < *modes; ++i)
+            OperationMode->addItem(QStringLiteral("MODE %1").arg(i));
+        OperationMode->setEnabled(true);
+    }
+    OperationMode->setCurrentIndex(-1);
+
+    const std::optional<int> devices = ReadChoiceCount(QByteArrayLiteral("NUMBEROFDEVICE"));
+    if (!devices)
+        return;
+
+    NumberOfDevice->clear();
+    if (*devices <= 1) {
+        NumberOfDevice->addItem(QStringLiteral("1"));
+        // One device needs no receive buffer: store 0 through the box's handler.
+        RxBufferSize->setText(QStringLiteral("0"));
+        NumberOfDevice->setEnabled(false);
+        RxBufferSize->setEnabled(false);
+    } else {
+        for (int i = 1; i <= *devices; ++i)
+            NumberOfDevice->addItem(QString::number(i));
+        NumberOfDevice->setEnabled(true);
+        RxBufferSize->setEnabled(true);
+    }
+    NumberOfDevice->setCurrentIndex(-1);
+}
+
+void TMultiCommForm::LoadFromParams()
+{
+    if (!Group)
+        return;
+    // An index the list does not hold shows nothing; the group keeps its value.
+    SelectIndex(OperationMode, Group->OperationMode);
+    SelectIndex(NumberOfDevice, qint64(Group->NumberOfDevice) - 1);
+    RxBufferSize->setText(QString::number(Group->RxBufferSize));
+}
+
+void TMultiCommForm::ApplyOperationModeLock()
+{
+    const bool unlocked = Group && Group->OperationMode > 0;
+    NumberOfDevice->setEnabled(unlocked);
+    RxBufferSize->setEnabled(unlocked);
+}
+
+void TMultiCommForm::OperationModeChange()
+{
+    if (!Group)
+        return;
+    const int mode = OperationMode->currentIndex();
+    Group->OperationMode = mode;
+    if (mode == 0) {
+        // A single connection: one device and no receive buffer.
+        NumberOfDevice->setCurrentIndex(NumberOfDevice->count() > 0 ? 0 : -1);
+        Group->NumberOfDevice = 1;
+        NumberOfDevice->setEnabled(false);
+        RxBufferSize->setText(QStringLiteral("0"));
+        RxBufferSize->setEnabled(false);
+    } else {
+        NumberOfDevice->setEnabled(true);
+        RxBufferSize->setEnabled(true);
+    }
+}
+
+void TMultiCommForm::NumberOfDeviceChange()
+{
+    if (Group)
+        Group->NumberOfDevice = NumberOfDevice->currentIndex() + 1;
+}
+
+void TMultiCommForm::RxBufferSizeChange()
+{
+    // An emptied box keeps the stored size; the page cannot be left while it is empty.
+    if (!Group || RxBufferSize->text().isEmpty())
+        return;
+    bool ok = false;
+    const qint32 value = RxBufferSize->text().toInt(&ok, 10);
+    if (ok)
+        Group->RxBufferSize = value;
+}
+
+bool TMultiCommForm::RxBufferSizeKeyPress(QChar key)
+{
+    return key == QChar(8) || TEditBox::DecimalDigit(key);
+}

@@ -1,0 +1,60 @@
+#include "SecurityUnit.h"
+
+#include "PropertyUnit.h"
+#include "Skin.h"
+#include "TEditBox.h"
+
+#include <QComboBox>
+#include <QLabel>
+
+TSecurityForm::TSecurityForm(QWidget* parent)
+    : TPageForm(QStringLiteral("SECURITY PARAMETERS"), parent)
+{
+    Auth = AddList(QStringLiteral("AUTHENTICATION"), 0, 120, {});
+    SspNote = new QLabel(QStringLiteral("* SSP : Secure Simple Pairing\n   (Bluetooth 2.1 modules only)"), this);
+    SspNote->setFont(SkinFont(false));
+    SspNote->setGeometry(ControlLeft, Row(0) + ControlHeight + 3, width() - ControlLeft - 8, 30);
+    SspNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    PinCode = AddEdit(QStringLiteral("PIN CODE"), 2, 120, 12);
+    PinCode->SetUpperCase(true);
+    Encry = AddList(QStringLiteral("ENCRYPTION"), 3, 120, {QStringLiteral("DISABLE"), QStringLiteral("ENABLE")});
+
+    connect(Auth, &QComboBox::activated, this, &TSecurityForm::AuthChange);
+    connect(PinCode, &QLineEdit::textChanged, this, &TSecurityForm::PinCodeChange);
+    connect(Encry, &QComboBox::activated, this, &TSecurityForm::EncryChange);
+}
+
+void TSecurityForm::LoadFromParams()
+{
+    if (!Group)
+        return;
+    Auth->clear();
+    Auth->addItem(QStringLiteral("DISABLE"));
+    Auth->addItem(QStringLiteral("ENABLE"));
+    if (!LegacyDevice)
+        Auth->addItem(QStringLiteral("SSP"));
+    // A stored choice the list does not offer (SSP on a legacy module) shows
+    // nothing and stays stored until the user picks an item.
+    Auth->setCurrentIndex(Group->Auth >= 0 && Group->Auth < Auth->count() ? Group->Auth : -1);
+    PinCode->setText(QString::fromLatin1(Group->PinCode));
+    Encry->setCurrentIndex(Group->Encry >= 0 && Group->Encry < Encry->count() ? Group->Encry : -1);
+}
+
+void TSecurityForm::AuthChange()
+{
+    if (Group)
+        Group->Auth = Auth->currentIndex();
+}
+
+void TSecurityForm::PinCodeChange()
+{
+    // An emptied box keeps the stored code; leaving the page is refused instead.
+    if (Group && !PinCode->text().isEmpty())
+        Group->PinCode = PinCode->text().toLatin1();
+}
+
+void TSecurityForm::EncryChange()
+{
+    if (Group)
+        Group->Encry = Encry->currentIndex();
+}

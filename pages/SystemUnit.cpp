@@ -1,0 +1,143 @@
+#include "SystemUnit.h"
+
+#include "PropertyUnit.h"
+#include "Skin.h"
+#include "TEditBox.h"
+
+#include <QComboBox>
+
+namespace {
+
+constexpr QChar Backspace = QChar(8);
+
+void SelectIndex(QComboBox* list, qint32 index)
+{
+    list->setCurrentIndex(index >= 0 && index < list->count() ? index : -1);
+}
+
+} // namespace
+
+TSystemForm::TSystemForm(QWidget* parent)
+    : TPageForm(QStringLiteral("SYSTEM PARAMETERS"), parent)
+{
+    const QStringList offOn{QStringLiteral("DISABLE"), QStringLiteral("ENABLE")};
+    StatusMessage = AddList(QStringLiteral("STATUS MESSAGE"), 0, 120, offOn);
+    ConnectionMode = AddList(QStringLiteral("CONNECTION MODE"), 1, 120,
+                             {QStringLiteral("MODE 1"), QStringLiteral("MODE 2"), QStringLiteral("MODE 3"),
+                              QStringLiteral("MODE 4")});
+
+    // The escape sequence may be several characters long, unlike the debug character.
+    EscapeChar = AddEdit(QStringLiteral("ESCAPE CHARACTER (HEXA)"), 2, 120, 12);
+    EscapeChar->SetUpperCase(true);
+    EscapeChar->KeyFilter = &TSystemForm::EscapeCharKeyPress;
+    AddHint(QStringLiteral("( 00 ~ FF )"), 2, ControlLeft + 120);
+
+    DebugChar = AddEdit(QStringLiteral("DEBUG CHARACTER (HEXA)"), 3, 60, 2);
+    DebugChar->SetUpperCase(true);
+    DebugChar->KeyFilter = &TSystemForm::DebugCharKeyPress;
+    AddHint(QStringLiteral("( 00 ~ FF )"), 3, ControlLeft + 60);
+
+    ConnectionDelayTime = AddEdit(QStringLiteral("CONNECTION DELAY TIME"), 4, 60, 6);
+    ConnectionDelayTime->KeyFilter = &TSystemForm::ConnectionDelayTimeKeyPress;
+    AddHint(QStringLiteral("mSec ( 00 ~ 99 )"), 4, ControlLeft + 60);
+
+    StreamSwitchingFast = AddList(QStringLiteral("STREAM SWITCHING FAST"), 5, 120, offOn);
+
+    connect(StatusMessage, &QComboBox::activated, this, &TSystemForm::StatusMessageChange);
+    connect(ConnectionMode, &QComboBox::activated, this, &TSystemForm::ConnectionModeChange);
+    connect(EscapeChar, &QLineEdit::textChanged, this, &TSystemForm::EscapeCharChange);
+    connect(DebugChar, &QLineEdit::textChanged, this, &TSystemForm::DebugCharChange);
+    connect(ConnectionDelayTime, &QLineEdit::textChanged, this, &TSystemForm::ConnectionDelayTimeChange);
+    connect(StreamSwitchingFast, &QComboBox::activated, this, &TSystemForm::StreamSwitchingFastChange);
+}
+
+void TSystemForm::LoadFromParams()
+{
+    if (!Group)
+        return;
+    SelectIndex(StatusMessage, Group->StatusMessage);
+    SelectIndex(ConnectionMode, Group->ConnectionMode);
+    EscapeChar->setText(QString::fromLatin1(Group->EscapeChar));
+    DebugChar->setText(QString::fromLatin1(Group->DebugChar));
+
+    if (LegacyDevice) {
+        ConnectionDelayTime->clear();
+        ConnectionDelayTime->setReadOnly(true);
+        SetBackgroundColor(ConnectionDelayTime, NotSupportedColor);
+        // A "2.0" module still switches streams fast; older ones do not.
+        if (LegacyFastSwitch) {
+            StreamSwitchingFast->setEnabled(true);
+            SelectIndex(StreamSwitchingFast, Group->StreamSwitchingFast);
+            SetBackgroundColor(StreamSwitchingFast, EditColor);
+        } else {
+            StreamSwitchingFast->setEnabled(false);
+            StreamSwitchingFast->setCurrentIndex(-1);
+            SetBackgroundColor(StreamSwitchingFast, NotSupportedColor);
+        }
+    } else {
+        ConnectionDelayTime->setText(QString::number(Group->ConnectionDelayTime));
+        ConnectionDelayTime->setReadOnly(false);
+        SetBackgroundColor(ConnectionDelayTime, EditColor);
+        StreamSwitchingFast->setEnabled(true);
+        SelectIndex(StreamSwitchingFast, Group->StreamSwitchingFast);
+        SetBackgroundColor(StreamSwitchingFast, EditColor);
+    }
+}
+
+void TSystemForm::StatusMessageChange()
+{
+    if (Group)
+        Group->StatusMessage = StatusMessage->currentIndex();
+}
+
+void TSystemForm::ConnectionModeChange()
+{
+    if (Group)
+        Group->ConnectionMode = ConnectionMode->currentIndex();
+}
+
+// Emptied boxes keep the stored value; the page cannot be left while they are empty.
+void TSystemForm::EscapeCharChange()
+{
+    if (Group && !EscapeChar->text().isEmpty())
+        Group->EscapeChar = EscapeChar->text().toLatin1();
+}
+
+void TSystemForm::DebugCharChange()
+{
+    if (Group && !DebugChar->text().isEmpty())
+        Group->DebugChar = DebugChar->text().toLatin1();
+}
+
+void TSystemForm::ConnectionDelayTimeChange()
+{
+    if (!Group || ConnectionDelayTime->text().isEmpty())
+        return;
+    // Only digits get past the box, so a failed conversion means the text
+    // was set by program from something else; the stored value stays then.
+    bool ok = false;
+    const qint32 value = ConnectionDelayTime->text().toInt(&ok, 10);
+    if (ok)
+        Group->ConnectionDelayTime = value;
+}
+
+void TSystemForm::StreamSwitchingFastChange()
+{
+    if (Group)
+        Group->StreamSwitchingFast = StreamSwitchingFast->currentIndex();
+}
+
+bool TSystemForm::EscapeCharKeyPress(QChar key)
+{
+    return key == Backspace || TEditBox::HexDigit(key);
+}
+
+bool TSystemForm::DebugCharKeyPress(QChar key)
+{
+    return key == Backspace || TEditBox::HexDigit(key);
+}
+
+bool TSystemForm::ConnectionDelayTimeKeyPress(QChar key)
+{
+    return key == Backspace || TEditBox::DecimalDigit(key);
+}
