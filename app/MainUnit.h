@@ -1,7 +1,12 @@
 #pragma once
 
+#include "BluetoothUnit.h"
+#include "CPort.h"
 #include "PageIndex.h"
 #include "PropertyUnit.h"
+#include "SerialQueueThreadUnit.h"
+#include "SerialQueueUnit.h"
+#include "UiHandOff.h"
 
 #include <QByteArray>
 #include <QList>
@@ -16,7 +21,6 @@ class TMainDisplayForm;
 class TPictureButton;
 class TTimer;
 class TOverviewForm;
-class TBluetoothForm;
 class TSecurityForm;
 class TSystemForm;
 class TUartForm;
@@ -43,7 +47,15 @@ enum ToolbarBit : qint32 {
     ToolbarInit = 16,
 };
 
-class TMainForm final : public QWidget
+// How long a device search may go without any answer before it is ended as the
+// module's closing "OK" would end it. An inquiry of a real module reports within
+// about 13 s; twice that leaves room for a slow one.
+inline constexpr int SearchSilenceLimitMs = 30000;
+
+// How long the profile change waits for each answer before it gives up quietly.
+inline constexpr int ProfileChangeLimitMs = 2000;
+
+class TMainForm final : public QWidget, public TBluetoothPageHost
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TMainForm)
@@ -52,9 +64,54 @@ public:
     explicit TMainForm(QWidget* parent = nullptr);
     ~TMainForm() override;
 
+    // The product list file; the program's own Setup/config.ini unless a test
+    // points elsewhere.
+    void SetProductListFile(const QString& path) { m_productListPath = path; }
+    QString ProductListFile() const { return m_productListPath; }
+
+    // How long a device search may stay without answers before it is ended.
+    void SetSearchSilenceLimit(int ms);
+
     // Enables OPEN, CLOSE, READ, WRITE and INIT by bits 0 to 4 of mask; EXIT stays
     // enabled and higher bits are ignored.
     void SetToolbarButtons(qint32 mask);
+
+    // Toolbar actions.
+    void BtnOpenClick();
+    void BtnCloseClick();
+    void BtnReadClick();
+    void BtnWriteClick();
+    void BtnInitClick();
+    void BtnExitClick();
+
+    // Sequencer.
+    void HandleResponse(const QByteArray& answer);
+    void ReportError(const QString& title, const QString& detail, const QString& maintenanceLine);
+    void SendReadCommand();
+    void SendWriteCommand();
+    void FinishReading();
+    void FinishWriting();
+    void RestoreReadParameters();
+
+    // Page menu.
+    void OpenPage(int k);
+    void CloseAllPages();
+    void ShowPageLed(int index);
+    void AllPageLedsOff();
+    void ShowMenuButtonsDisabled();
+    void ReopenCurrentPage();
+    bool ValidatePage(int k);
+    QWidget* PageInSlot(int k) const;
+
+    // TBluetoothPageHost
+    bool PortConnected() const override;
+    void SendToModule(const QByteArray& text) override;
+    void SetCommMode(qint32 mode) override { CommMode = mode; }
+    void SetServiceNameRequested(qint32 requested) override { ServiceNameRequested = requested; }
+    void StartDeviceSearch() override;
+
+    // Received bytes, raised by MainComPort on this thread.
+    void MainComPortRxChar(TCustomComPort* sender, qint32 count);
 
     // Controls, by the names the rest of the program uses.
     QToolButton* BtnOpen;
@@ -81,6 +138,7 @@ public:
     TTimer* ServiceNameReqTimer;
 
     // Members, in their order of creation.
+    TComPort MainComPort;
     TMainDisplayForm* MainDisplay = nullptr;
     TOverviewForm* OverviewPage = nullptr;
     TBluetoothForm* BluetoothPage = nullptr;
@@ -98,6 +156,8 @@ public:
     qint32 ServiceNameRequested = 0;
     qint32 DebugCharValue = 0;
     qint32 CommandStep = -1;
+    TSerialQueue RxQueue;
+    TSerialQueueThread RxThread;
     TProcessingForm* ProcessingDialog = nullptr;
     TErrorForm* ErrorDialog = nullptr;
     qint32 DisplayBtnStep = 0;
@@ -110,6 +170,37 @@ private:
     void BuildToolbar();
     void BuildMenu();
     void BuildStatusBar();
-    void ShowMenuButtonsDisabled();
-    void BtnExitClick();
+    void BuildTimers();
+
+    void SendDebugCharTimerTimer();
+    void DisconnectTimerTimer();
+    void DisplayBtnTimerTimer();
+    void RedrawTimerTimer();
+    void ShowErrorFormTimerTimer();
+    void RxTimeoutTimerTimer();
+    void ShowSelectProductTimerTimer();
+    void ServiceNameReqTimerTimer();
+
+    void HandleConnecting(const QByteArray& answer);
+    void HandleReading(const QByteArray& answer);
+    void HandleWriting(const QByteArray& answer);
+    void HandleInitialising(const QByteArray& answer);
+    void HandleSearching(const QByteArray& answer);
+    void HandleProfileChange(const QByteArray& answer);
+    void EndDeviceSearch();
+
+    // Sends through the port when it is open; a failed write is shown in a plain
+    // message box once the current handler has returned. Returns whether it was sent.
+    bool SendText(const QByteArray& text);
+    void ShowProgress(const QString& caption, const QString& title, int maximum);
+    int LastWriteStep() const;
+    int ReadGaugeMaximum() const;
+    void MenuButtonMouseMove(int k);
+    void MenuButtonMouseLeave(int k);
+    void PreparePage(int k, QWidget* page);
+
+    QString m_productListPath;
+    TUiHandOff m_responseHandOff;
+    TTimer* m_searchSilenceTimer = nullptr;
+    TTimer* m_profileChangeTimer = nullptr;
 };

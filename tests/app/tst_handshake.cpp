@@ -1,0 +1,124 @@
+#include "Session.h"
+
+#include "SelectProductUnit.h"
+
+#include <QPushButton>
+
+class TestHandshake : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void moduleTypeSetsTheLegacyFlags_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<bool>("legacy");
+        QTest::addColumn<bool>("fastSwitch");
+        QTest::newRow("current") << int(radiosim::ModuleType::Current) << false << false;
+        QTest::newRow("2.0") << int(radiosim::ModuleType::LegacyFastSwitch) << true << true;
+        QTest::newRow("ERROR") << int(radiosim::ModuleType::Legacy) << true << false;
+    }
+
+    void moduleTypeSetsTheLegacyFlags()
+    {
+        QFETCH(int, type);
+        QFETCH(bool, legacy);
+        QFETCH(bool, fastSwitch);
+        radiosim::Options options;
+        options.type = static_cast<radiosim::ModuleType>(type);
+        options.model = "QN7101";
+        TSession s(options);
+        QVERIFY(s.OpenAndIdentify());
+        QCOMPARE(s.Form->LegacyDevice, legacy);
+        if (legacy)
+            QCOMPARE(s.Form->LegacyFastSwitch, fastSwitch);
+        QCOMPARE(s.Form->ReadParams.Local.ModelName, QByteArray("QN7101"));
+        QCOMPARE(s.Form->CommMode, 0);
+        QVERIFY(s.Form->ReadyToSetLED->On());
+    }
+
+    void unnamedModuleGetsTheProductChosenByTheUser()
+    {
+        radiosim::Options options;
+        options.modelUnknown = true;
+        TSession s(options);
+        s.Open(); // the serial port dialog closes before the product selection opens
+        QString listed;
+        WhenModalShown([&](QWidget* modal) {
+            auto* dialog = qobject_cast<TSelectProductForm*>(modal);
+            QVERIFY(dialog);
+            for (int i = 0; i < dialog->ProductList->count(); ++i)
+                listed += dialog->ProductList->itemText(i) + u' ';
+            dialog->ProductList->setCurrentIndex(1);
+            for (auto* button : dialog->findChildren<QPushButton*>())
+                if (button->text() == QStringLiteral("SELECT"))
+                    button->click();
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(s.Form->BtnRead->isEnabled(), 5000);
+        QCOMPARE(listed, QStringLiteral("QN7101 QN7201 BT-OTHER "));
+        QCOMPARE(s.Form->ReadParams.Local.ModelName, QByteArray("QN7201"));
+        QCOMPARE(s.Form->EditParams.Local.ModelName, QByteArray("QN7201"));
+        QVERIFY(s.Form->BtnInit->isEnabled());
+    }
+
+    void refusingTheProductEndsTheConnectionWithoutRestart()
+    {
+        radiosim::Options options;
+        options.modelUnknown = true;
+        TSession s(options);
+        s.Open();
+        WhenModalShown([](QWidget* modal) {
+            for (auto* button : modal->findChildren<QPushButton*>())
+                if (button->text() == QStringLiteral("DISCONNECT"))
+                    button->click();
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(s.Form->SerialLED->On(), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(!s.Form->MainComPort.Connected(), 5000);
+        QVERIFY(s.Form->BtnOpen->isEnabled());
+        QVERIFY(s.Module.receivedBytes().find("ATZ") == std::string::npos);
+    }
+
+    void wrongAnswerToTheDebugCharIsReportedAndTheLampStaysDark()
+    {
+        radiosim::Options options;
+        options.debugChar = 0x42;
+        options.errorOnWrongDebugChar = true;
+        TSession s(options);
+        s.Open();
+        QVERIFY(s.WaitForError());
+        QCOMPARE(s.ErrorTitle, QStringLiteral("Debug Char ERROR"));
+        QCOMPARE(s.ErrorDetail, QStringLiteral("Debug Char was wrong\r\nError Data was recevied for Debug Char"));
+        QVERIFY(!s.Form->ReadyToSetLED->On());
+        QVERIFY(s.Form->MainComPort.Connected());
+        QCOMPARE(s.Form->CommMode, 0);
+    }
+
+    void silenceAtEachHandshakeStepIsAConnectingError_data()
+    {
+        QTest::addColumn<int>("silentFrom");
+        QTest::addColumn<bool>("lampLit");
+        // The module counts the debug character as its first command.
+        QTest::newRow("debug char") << 1 << false;
+        QTest::newRow("specification query") << 2 << true;
+        QTest::newRow("model query") << 3 << true;
+    }
+
+    void silenceAtEachHandshakeStepIsAConnectingError()
+    {
+        QFETCH(int, silentFrom);
+        QFETCH(bool, lampLit);
+        radiosim::Options options;
+        options.silentFromCommand = silentFrom;
+        TSession s(options);
+        s.Open();
+        QVERIFY(s.WaitForError(6000));
+        QCOMPARE(s.ErrorTitle, QStringLiteral("CONNECTING ERROR"));
+        QCOMPARE(s.ErrorDetail, QStringLiteral("Input Debug Char was wrong\r\nOr Response Data was not received."));
+        QCOMPARE(s.Form->ReadyToSetLED->On(), lampLit);
+        QVERIFY(!s.Form->BtnRead->isEnabled());
+        QVERIFY(s.Form->MainComPort.Connected());
+    }
+};
+
+QTEST_MAIN(TestHandshake)
+#include "tst_handshake.moc"
