@@ -10,6 +10,15 @@ packages=(
   xvfb xauth x11-utils xdotool imagemagick   # headless runs, screenshots and end-to-end tests
 )
 
+# Further needs of single stages (fuzzing, packaging...) are listed one package a
+# line in scripts/deps.d/*.txt.
+for list in "$(dirname "$0")"/deps.d/*.txt; do
+  [[ -f "$list" ]] || continue
+  while read -r p _; do
+    [[ -n "$p" && "$p" != \#* ]] && packages+=("$p")
+  done < "$list"
+done
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

@@ -13,5 +13,12 @@ export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
-cd "$build"
-ctest --output-on-failure --timeout 300 -j2 "$@"
+(cd "$build" && ctest --output-on-failure --timeout 300 -j2 "$@")
+
+# Further stages (thread sanitizer, fuzzing, packaging...), each a script of its own
+# that exits non-zero on failure.
+for stage in "$root"/scripts/ci.d/*.sh; do
+  [[ -f "$stage" ]] || continue
+  echo "== $(basename "$stage")"
+  bash "$stage"
+done
