@@ -9,6 +9,8 @@
 #include <getopt.h>
 #include <iostream>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -29,6 +31,10 @@ Module:
                               may be empty or hold commas); replaces the default list
   --no-devices                the search finds nothing
   --inquiry-pace=MS           gap before each found device and the final "OK" (default 300)
+  --set=NAME=VALUE            start with a stored setting changed, as the info answers
+                              show it (repeatable), e.g. --set=Role=MASTER
+                              --set=DeviceName=BENCH-01; the names are those of the
+                              --state-file
 
 Files:
   --link=PATH                 keep a symbolic link PATH to the device while running
@@ -85,7 +91,7 @@ int main(int argc, char** argv)
     enum {
         Type = 1000, Model, NoModel, DebugChar, ErrorOnWrongDebugChar, Device, NoDevices, InquiryPace, Link,
         StateFile, Transcript, SilentFrom, ErrorOn, WrongCount, NonNumeric, Noise, BareOk, Bursts, Seed, Echo,
-        AnswerDelay, VanishAfter, Help
+        AnswerDelay, VanishAfter, Set, Help
     };
     static const option longOptions[] = {
         {"type", required_argument, nullptr, Type},
@@ -95,6 +101,7 @@ int main(int argc, char** argv)
         {"error-on-wrong-debug-char", no_argument, nullptr, ErrorOnWrongDebugChar},
         {"device", required_argument, nullptr, Device},
         {"no-devices", no_argument, nullptr, NoDevices},
+        {"set", required_argument, nullptr, Set},
         {"inquiry-pace", required_argument, nullptr, InquiryPace},
         {"link", required_argument, nullptr, Link},
         {"state-file", required_argument, nullptr, StateFile},
@@ -116,6 +123,7 @@ int main(int argc, char** argv)
 
     radiosim::Options o;
     bool devicesGiven = false;
+    std::vector<std::pair<std::string, std::string>> presets;
     for (;;) {
         const int opt = getopt_long(argc, argv, "", longOptions, nullptr);
         if (opt == -1)
@@ -185,6 +193,14 @@ int main(int argc, char** argv)
         case Echo: o.echo = true; break;
         case AnswerDelay: if (!needInt(o.answerDelayMs)) return usageError("bad --answer-delay"); break;
         case VanishAfter: if (!needInt(o.vanishAfterCommand)) return usageError("bad --vanish-after"); break;
+        case Set: {
+            const std::string text = arg;
+            const size_t equals = text.find('=');
+            if (equals == std::string::npos || equals == 0)
+                return usageError("a setting is NAME=VALUE");
+            presets.emplace_back(text.substr(0, equals), text.substr(equals + 1));
+            break;
+        }
         case Help: std::cout << kUsage; return 0;
         default: return usageError("unknown option");
         }
@@ -200,6 +216,8 @@ int main(int argc, char** argv)
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     radiosim::VirtualModule module(o);
+    for (const auto& [name, value] : presets)
+        module.setSetting(name, value);
     std::string error;
     if (!module.start(&error)) {
         std::cerr << "radioset-sim: " << error << '\n';
