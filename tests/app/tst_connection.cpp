@@ -1,9 +1,12 @@
 #include "Session.h"
 
+#include "OpenFailure.h"
+
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -163,6 +166,26 @@ private slots:
         QCOMPARE(s.ErrorDetail, QStringLiteral("COM Port Opening Failed.\r\n") + secondLine);
         QCOMPARE(s.ErrorMaintenance, QStringLiteral("Check ") + port + QStringLiteral(" Port and Try Open Again."));
         QVERIFY(StartUpLook(*s.Form));
+    }
+
+    void permissionDeniedNamesTheGroupThatOwnsThePort()
+    {
+        // As root no open is refused for want of permission, so the text is checked
+        // on its own, for a file owned by the group serial ports usually have.
+        const group* dialout = ::getgrnam("dialout");
+        if (!dialout)
+            QSKIP("no dialout group on this machine");
+        QTemporaryDir dir;
+        const QString port = dir.filePath(QStringLiteral("ttyUSB9"));
+        QFile file(port);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        QCOMPARE(::chown(QFile::encodeName(port).constData(), static_cast<uid_t>(-1), dialout->gr_gid), 0);
+        QCOMPARE(OpenFailureDetail(port, EACCES),
+                 QStringLiteral("COM Port Opening Failed.\r\nPermission denied: the port belongs to the group "
+                                "'dialout'.\r\nJoin it (sudo usermod -aG dialout $USER), then log in again."));
+        QCOMPARE(OpenFailureDetail(QString(), ENOENT),
+                 QStringLiteral("COM Port Opening Failed.\r\nNo COM PORT was chosen: this computer shows no serial port."));
     }
 
     void closeRestartsOnlyAModuleInConfigurationMode()
