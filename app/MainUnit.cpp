@@ -859,13 +859,13 @@ void TMainForm::OpenPage(int k)
     default: break;
     }
     page->setGeometry(0, 0, DisplayPanel->width(), DisplayPanel->height());
-    PreparePage(k, page);
+    PreparePage(k);
     page->show();
     page->raise();
     ShowPageLed(k);
 }
 
-void TMainForm::PreparePage(int k, QWidget*)
+void TMainForm::PreparePage(int k)
 {
     const bool restrictedModel = RoleAndBaudNeedModeFour(ReadParams.Local.ModelName);
     const bool modeFour = EditParams.System.ConnectionMode >= 3;

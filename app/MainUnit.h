@@ -197,7 +197,7 @@ private:
     int ReadGaugeMaximum() const;
     void MenuButtonMouseMove(int k);
     void MenuButtonMouseLeave(int k);
-    void PreparePage(int k, QWidget* page);
+    void PreparePage(int k);
 
     QString m_productListPath;
     TUiHandOff m_responseHandOff;
