@@ -10,6 +10,8 @@ int main(int argc, char* argv[])
     // The name is what the task bar, message boxes and the window manager show.
     QApplication::setApplicationName(QStringLiteral("RADIOSET"));
     QApplication::setApplicationVersion(QStringLiteral("1.3.2"));
+    // Ties the window to its desktop entry and icon on Wayland.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.radioset.RadioSet"));
     QApplication::setWindowIcon(Artwork::ApplicationIcon());
     ApplySkin(app);
 

@@ -110,6 +110,8 @@ TSerialForm::TSerialForm(const QStringList& ports, QWidget* parent)
 
     BtnSerialOpen = AddFlatButton(this, QStringLiteral("OPEN"), QRect(8, 196, 78, 22));
     BtnCancel = AddFlatButton(this, QStringLiteral("CANCEL"), QRect(91, 196, 78, 22));
+    // The buttons take no focus, so Return needs a default button to confirm.
+    BtnSerialOpen->setDefault(true);
     connect(BtnSerialOpen, &QPushButton::clicked, this, [this] {
         Confirmed = true;
         accept();
