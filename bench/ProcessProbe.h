@@ -1,0 +1,55 @@
+#pragma once
+
+#include "Stats.h"
+
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace bench {
+
+// What the kernel has counted for a process, all its threads together.
+struct ProcessCounters {
+    double cpuSeconds = 0;     // time on a CPU
+    long long switches = 0;    // voluntary and involuntary context switches
+    bool valid = false;
+};
+
+ProcessCounters ReadCounters(pid_t pid);
+long RssKiB(pid_t pid);        // resident set; -1 when unknown
+
+// A program started by the benchmark, its standard output on a pipe.
+struct Child {
+    pid_t pid = -1;
+    int out = -1;
+    Clock::time_point started;
+};
+
+Child Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv);
+// Reads one line from the child's output, or gives up after timeoutMs.
+bool ReadLine(const Child& child, std::string* line, int timeoutMs);
+// SIGTERM, then SIGKILL if it lingers; reaps it.
+void Terminate(Child& child);
+
+// Watches the X server for top-level windows being mapped. Opened before the
+// program under test starts, so that no map can be missed.
+class MapWatch
+{
+public:
+    MapWatch();
+    ~MapWatch();
+    MapWatch(const MapWatch&) = delete;
+    MapWatch& operator=(const MapWatch&) = delete;
+
+    bool Usable() const;
+    // Forgets what was mapped so far.
+    void Drain();
+    // When the first top-level window of pid is mapped; false after timeoutMs.
+    bool WaitForWindowOf(pid_t pid, int timeoutMs, Clock::time_point* mappedAt, std::string* title);
+
+private:
+    struct Impl;
+    Impl* m_impl = nullptr;
+};
+
+} // namespace bench

@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Builds RadioSet in Release (build/release) and runs its benchmark under a
+# private X server; prints one table. Arguments go to radioset-bench
+# (--runs=N --cycles=N --idle-seconds=S --results=N --peer=PROGRAM).
+set -euo pipefail
+
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="$root/build/release"
+log="$build/bench-build.log"
+
+# What the benchmark alone needs: the project's own packages, the peer it is
+# compared with, and a display to start both under.
+bash "$root/scripts/install-deps.sh" >/dev/null
+extra=(cutecom xvfb xauth libxcb1-dev)
+missing=()
+for p in "${extra[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  SUDO=""
+  [[ $(id -u) -ne 0 ]] && SUDO="sudo"
+  echo "Installing: ${missing[*]}" >&2
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+mkdir -p "$build"
+echo "Building Release in $build (log: $log)..." >&2
+{
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DRADIOSET_SANITIZE=OFF
+  cmake --build "$build" --target radioset radioset-bench
+} >"$log" 2>&1 || { tail -n 30 "$log" >&2; exit 1; }
+
+# A display of our own, so that the window manager of a desktop (or its
+# absence) does not change the figures.
+fdfile="$(mktemp)"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fdfile" 2>/dev/null &
+xvfb=$!
+runtime=""
+cleanup() {
+  kill "$xvfb" 2>/dev/null || true
+  rm -f "$fdfile"
+  [[ -n "$runtime" ]] && rm -rf "$runtime"
+}
+trap cleanup EXIT
+for _ in $(seq 100); do [[ -s "$fdfile" ]] && break; sleep 0.1; done
+[[ -s "$fdfile" ]] || { echo "Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$(head -n1 "$fdfile")"
+export QT_QPA_PLATFORM=xcb
+runtime="$(mktemp -d)"
+chmod 700 "$runtime"
+export XDG_RUNTIME_DIR="$runtime"
+
+echo "Machine: $(nproc) CPUs, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')" >&2
+"$build/bench/radioset-bench" --radioset="$build/app/radioset" "$@"
