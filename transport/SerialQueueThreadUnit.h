@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FrameAssembler.h"
 #include "SerialQueueUnit.h"
 
 #include <QByteArray>
@@ -16,9 +17,8 @@
 class TSerialQueueThread final
 {
 public:
-    // The longest text gathered while waiting for a frame to end. The module's
-    // answers are far shorter; anything longer is noise and is dropped.
-    static constexpr qsizetype MaxFrameBuffer = 256;
+    // The longest text gathered while waiting for a frame to end.
+    static constexpr qsizetype MaxFrameBuffer = TFrameAssembler::MaxFrameBuffer;
 
     TSerialQueueThread();                 // created suspended
     ~TSerialQueueThread();                // stops and joins
@@ -39,18 +39,10 @@ public:
 
 private:
     void Execute();
-    void Take(const QByteArray& piece);
     void Deliver(const QByteArray& response);
-    // Whether the gathered text can still become a frame: it starts CR LF, or
-    // is the first part of that.
-    bool InStep() const;
 
-    QByteArray FrameBuffer;
-    // After noise: dropping characters up to the next CR LF.
-    bool m_skipping = false;
-    // Just back in step on a CR LF that may have ended the noise rather than
-    // opened the next frame.
-    bool m_resynced = false;
+    // The characters taken so far that do not yet form a frame; the worker's alone.
+    TFrameAssembler m_frames;
 
     std::thread m_thread;
     std::mutex m_stopLock;
