@@ -53,15 +53,15 @@ QByteArray ReadIniValue(const QString& path, const QByteArray& section, const QB
     const QByteArray wantedSection = section.trimmed();
     const QByteArray wantedKey = key.trimmed();
     bool inSection = false;
-    bool firstLine = true;
-    while (!file.atEnd()) {
-        QByteArray line = file.readLine();
-        if (firstLine) {
-            // Editors on other systems like to start UTF-8 files with a byte order mark.
-            if (line.startsWith("\xEF\xBB\xBF"))
-                line.remove(0, 3);
-            firstLine = false;
-        }
+    // A line ends at LF, CR LF or a lone CR (old Mac editors), so no CR can be
+    // left inside a value.
+    QByteArray content = file.readAll();
+    // Editors on other systems like to start UTF-8 files with a byte order mark.
+    if (content.startsWith("\xEF\xBB\xBF"))
+        content.remove(0, 3);
+    content.replace('\r', '\n');
+    const QList<QByteArray> lines = content.split('\n');
+    for (QByteArray line : lines) {
         line = line.trimmed();
         if (line.isEmpty() || line.startsWith(';') || line.startsWith('#'))
             continue;

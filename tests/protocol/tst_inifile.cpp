@@ -56,6 +56,8 @@ private slots:
         QTest::newRow("key past the list is missing") << ProductList << QByteArray("PRODUCTS") << QByteArray("PRODUCT13") << QByteArray();
         QTest::newRow("missing section") << ProductList << QByteArray("QN7101") << QByteArray("OPMODE") << QByteArray();
         QTest::newRow("LF line ends") << QByteArray("[A]\nK=v1\nL=v2\n") << QByteArray("A") << QByteArray("L") << QByteArray("v2");
+        QTest::newRow("lone CR ends a line") << QByteArray("[A]\rK=a\rb\rL=c") << QByteArray("A") << QByteArray("K") << QByteArray("a");
+        QTest::newRow("lone CR inside a value") << QByteArray("[S]\nK=a\rb\n") << QByteArray("S") << QByteArray("K") << QByteArray("a");
         QTest::newRow("last line without line end") << QByteArray("[A]\r\nK=last") << QByteArray("A") << QByteArray("K") << QByteArray("last");
         QTest::newRow("section and key in other letter case")
             << QByteArray("[products]\r\nproduct_cnt=3\r\n") << QByteArray("PRODUCTS") << QByteArray("PRODUCT_CNT") << QByteArray("3");
