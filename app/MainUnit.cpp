@@ -1017,6 +1017,9 @@ void TMainForm::closeEvent(QCloseEvent* event)
     CommMode = ModeIdle;
     RxQueue.Clear();
     CommandStep = -1;
+    // A read or write may be under way: its progress window must not outlive the
+    // main window, or the program would keep running with nothing to close it.
+    ProcessingDialog->hide();
     if (MainComPort.Connected()) {
         try {
             MainComPort.WriteStr(RestartCommand);
