@@ -1,5 +1,7 @@
 #include "TEditBox.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QKeyEvent>
 
 TEditBox::TEditBox(QWidget* parent)
@@ -21,6 +23,14 @@ bool TEditBox::DecimalDigit(QChar c)
 
 void TEditBox::keyPressEvent(QKeyEvent* event)
 {
+    if (event->matches(QKeySequence::Paste)) {
+        // Cleaned before it goes in, so the length limit cuts the clean text and
+        // not line breaks that would have been dropped anyway.
+        if (!isReadOnly())
+            insert(Clean(QGuiApplication::clipboard()->text()));
+        event->accept();
+        return;
+    }
     const QString typed = event->text();
     const bool printable = typed.size() == 1 && typed.at(0).isPrint()
                            && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
@@ -42,13 +52,11 @@ void TEditBox::keyPressEvent(QKeyEvent* event)
     QLineEdit::keyPressEvent(event);
 }
 
-void TEditBox::SanitiseUserEdit(const QString& text)
+QString TEditBox::Clean(const QString& text) const
 {
-    if (m_sanitising)
-        return;
-    // Typed keys have already been filtered; this catches pastes: control
-    // characters (line breaks, tabs) and characters the filter refuses are
-    // dropped, letters forced to upper case where the box wants it.
+    // Control characters (line breaks, tabs), characters beyond one byte and
+    // characters the filter refuses are dropped; letters forced to upper case
+    // where the box wants it.
     QString clean;
     clean.reserve(text.size());
     for (QChar c : text) {
@@ -58,6 +66,16 @@ void TEditBox::SanitiseUserEdit(const QString& text)
             continue;
         clean.append(m_upperCase ? c.toUpper() : c);
     }
+    return clean;
+}
+
+void TEditBox::SanitiseUserEdit(const QString& text)
+{
+    if (m_sanitising)
+        return;
+    // Typed keys and the paste shortcut are cleaned before they go in; this
+    // catches what comes another way (the context menu, a drop).
+    const QString clean = Clean(text);
     if (clean == text)
         return;
     m_sanitising = true;

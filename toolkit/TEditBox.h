@@ -31,6 +31,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    QString Clean(const QString& text) const;
     void SanitiseUserEdit(const QString& text);
 
     bool m_upperCase = false;
