@@ -1,0 +1,185 @@
+#include "Journey.h"
+
+#include <QDir>
+
+namespace {
+
+QByteArray LastQuery(const QString& type)
+{
+    if (type == u"legacy")
+        return QByteArrayLiteral("AT+BTINFO?9\r");
+    if (type == u"legacy-fast")
+        return QByteArrayLiteral("AT+BTINFO?16\r");
+    return QByteArrayLiteral("AT+BTINFO?100\r");
+}
+
+// Screenshots go beside the test program, for a look when a journey goes astray.
+QString ShotPath(const QString& name)
+{
+    return QDir::current().filePath(u"e2e-"_s + name + u".png"_s);
+}
+
+// The settings that differ, as "name: actual != expected" lines.
+QString Differences(const QMap<QString, QString>& actual, const QMap<QString, QString>& expected)
+{
+    QStringList lines;
+    QStringList names = actual.keys() + expected.keys();
+    names.removeDuplicates();
+    for (const QString& name : names)
+        if (actual.value(name, u"(none)"_s) != expected.value(name, u"(none)"_s))
+            lines << name + u": "_s + actual.value(name, u"(none)"_s) + u" != "_s + expected.value(name, u"(none)"_s);
+    return lines.join(u'\n');
+}
+
+} // namespace
+
+class TestEndToEnd : public QObject
+{
+    Q_OBJECT
+
+    TDesktop m_desktop;
+
+private slots:
+    void initTestCase()
+    {
+        const QString missing = TDesktop::Missing();
+        if (!missing.isEmpty())
+            QSKIP(qPrintable(u"not installed: "_s + missing));
+        QVERIFY(m_desktop.Start());
+    }
+
+    void moduleHoldsExactlyTheEditsAfterWriteAndReconnect_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<bool>("initAtEnd");
+        QTest::newRow("current") << u"current"_s << true;
+        QTest::newRow("legacy-fast") << u"legacy-fast"_s << false;
+        QTest::newRow("legacy") << u"legacy"_s << false;
+    }
+
+    void moduleHoldsExactlyTheEditsAfterWriteAndReconnect()
+    {
+        QFETCH(QString, type);
+        QFETCH(bool, initAtEnd);
+        TSimProcess sim;
+        QVERIFY(sim.Start({u"--type="_s + type}));
+        const QMap<QString, QString> factory = sim.State();
+        TProgram program(m_desktop);
+        QVERIFY(program.Start());
+        TJourney user{m_desktop, program, sim};
+
+        QVERIFY(user.Open());
+        QVERIFY(user.Read(LastQuery(type)));
+        for (int page = 0; page < 6; ++page)
+            QVERIFY(user.OpenPage(page));
+        QVERIFY(user.OpenPage(1));
+        if (type == u"current")
+            m_desktop.Screenshot(ShotPath(u"bluetooth-page"_s));
+        QVERIFY(m_desktop.Retype(program.Main, Place::PageRow(0), u"e2e unit"_s));
+        QVERIFY(m_desktop.Retype(program.Main, Place::PageRow(6), u"42"_s));
+        QVERIFY(user.OpenPage(2));
+        QVERIFY(m_desktop.Retype(program.Main, Place::PageRow(2), u"4321"_s));
+        QVERIFY(user.OpenPage(3));
+        QVERIFY(m_desktop.Retype(program.Main, Place::PageRow(2), u"2b"_s));
+        QVERIFY(user.Write());
+
+        QMap<QString, QString> expected = factory;
+        expected[u"DeviceName"_s] = u"E2E UNIT"_s;
+        expected[u"LinkTimeout"_s] = u"42"_s;
+        expected[u"PinCode"_s] = u"4321"_s;
+        expected[u"EscapeChar"_s] = u"2B"_s;
+        // The model allows one device only: opening the multi-connection page sets
+        // the buffer size to 0, and WRITE sends it.
+        expected[u"RxBufferSize"_s] = u"0"_s;
+        QVERIFY2(sim.State() == expected, qPrintable(Differences(sim.State(), expected)));
+
+        // Reconnected and read again, nothing moves.
+        QVERIFY(user.Open());
+        QVERIFY(user.Read(LastQuery(type)));
+        QVERIFY(user.OpenPage(0));
+        if (type == u"current")
+            m_desktop.Screenshot(ShotPath(u"overview-after-write"_s));
+        QVERIFY2(sim.State() == expected, qPrintable(Differences(sim.State(), expected)));
+
+        QVERIFY(program.HoldsPort(sim.Device));
+        const qsizetype restarts = sim.CountSent(QByteArrayLiteral("ATZ\r"));
+        if (initAtEnd) {
+            QVERIFY(m_desktop.Click(program.Main, Place::Toolbar(Place::Init)));
+            QVERIFY(m_desktop.Click(m_desktop.WaitWindow(Caption::InitQuestion), {5 + 80, 73 + 10}));
+            QVERIFY(sim.WaitSent(QByteArrayLiteral("AT&F\r")));
+            QTRY_COMPARE_WITH_TIMEOUT(sim.State(), factory, 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(!program.HoldsPort(sim.Device), 5000);
+        }
+        QVERIFY(user.Exit());
+        QVERIFY(program.EndedCleanly());
+        // The restart goes out only while the port is open: INIT has closed it.
+        QCOMPARE(sim.CountSent(QByteArrayLiteral("ATZ\r")), restarts + (initAtEnd ? 0 : 1));
+    }
+
+    void unnamedModuleIsReadAfterTheUserPicksItsProduct()
+    {
+        TSimProcess sim;
+        QVERIFY(sim.Start({u"--no-model"_s}));
+        TProgram program(m_desktop);
+        QVERIFY(program.Start());
+        TJourney user{m_desktop, program, sim};
+
+        QVERIFY(user.Open(false));
+        const QString selection = m_desktop.WaitWindow(Caption::Product);
+        QVERIFY(!selection.isEmpty());
+        QCOMPARE(sim.CountSent(QByteArrayLiteral("AT+BTINFO?0\r")), 0);
+        QVERIFY(m_desktop.Pick(selection, {97 + 50, 27 + 10}, u"QN7101"_s));
+        m_desktop.Screenshot(ShotPath(u"product-selection"_s));
+        QVERIFY(m_desktop.Click(selection, {8 + 49, 55 + 10}));
+        QVERIFY(m_desktop.WaitGone(Caption::Product));
+        TJourney::Settle(300);
+        // READ is only enabled once a product is chosen.
+        QVERIFY(user.Read(QByteArrayLiteral("AT+BTINFO?100\r")));
+        QVERIFY(sim.CountSent(QByteArrayLiteral("AT+BTINFO?0\r")) == 1);
+        QVERIFY(user.Exit());
+        QVERIFY(program.EndedCleanly());
+    }
+
+    void searchResultInsertedAsRemoteAddressReachesTheModule()
+    {
+        TSimProcess sim;
+        // A model whose role may be changed whatever the connection mode.
+        QVERIFY(sim.Start({u"--model=QN9300"_s, u"--device=0A1B2C3D4E5F,E2E PEER,001F00"_s, u"--inquiry-pace=100"_s}));
+        TProgram program(m_desktop);
+        QVERIFY(program.Start());
+        TJourney user{m_desktop, program, sim};
+        const QByteArray last = LastQuery(u"current"_s);
+
+        // The module searches only in the MASTER role: set it first.
+        QVERIFY(user.Open());
+        QVERIFY(user.Read(last));
+        QVERIFY(user.OpenPage(1));
+        QVERIFY(m_desktop.Pick(program.Main, Place::PageRow(1), u"MASTER"_s));
+        QVERIFY(user.Write());
+        QCOMPARE(sim.State().value(u"Role"_s), u"MASTER"_s);
+
+        QVERIFY(user.Open());
+        QVERIFY(user.Read(last));
+        QVERIFY(user.OpenPage(1));
+        QVERIFY(m_desktop.Click(program.Main, Place::PageRow(2, 38, 190 + 126)));
+        const QString search = m_desktop.WaitWindow(Caption::Search);
+        QVERIFY(!search.isEmpty());
+        QVERIFY(m_desktop.Click(search, {5 + 150, 5 + 13}));
+        QVERIFY(sim.WaitSent(QByteArrayLiteral("AT+BTINQ?\r")));
+        QTRY_VERIFY_WITH_TIMEOUT(sim.Bytes(false).endsWith("\r\n0A1B2C3D4E5F,E2E PEER,001F00\r\n\r\nOK\r\n"), 5000);
+        TJourney::Settle(500);
+        QVERIFY(m_desktop.Click(search, {5 + 150, 36 + 24}));
+        m_desktop.Screenshot(ShotPath(u"search-result"_s));
+        QVERIFY(m_desktop.Click(search, {5 + 74, 209 + 12}));
+        QVERIFY(m_desktop.WaitGone(Caption::Search));
+        QVERIFY(user.Write());
+        QCOMPARE(sim.State().value(u"RemoteBDAddr"_s), u"0A1B2C3D4E5F"_s);
+        QCOMPARE(sim.State().value(u"Role"_s), u"MASTER"_s);
+
+        QVERIFY(user.Exit());
+        QVERIFY(program.EndedCleanly());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestEndToEnd)
+#include "tst_e2e.moc"
