@@ -99,7 +99,7 @@ private slots:
         QTest::addColumn<bool>("lampLit");
         // The module counts the debug character as its first command.
         QTest::newRow("debug char") << 1 << false;
-        QTest::newRow("specification query") << 2 << true;
+        QTest::newRow("version query") << 2 << true;
         QTest::newRow("model query") << 3 << true;
     }
 

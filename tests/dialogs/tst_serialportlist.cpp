@@ -23,9 +23,9 @@ private:
         QVERIFY(base.mkpath(QStringLiteral("sys/class/tty")));
         QVERIFY(base.mkpath(QStringLiteral("sys/devices")));
         QVERIFY(base.mkpath(QStringLiteral("dev")));
-        for (const QString& spec : ttys) {
-            const QString name = spec.section(u':', 0, 0);
-            const QStringList flags = spec.section(u':', 1).split(u',', Qt::SkipEmptyParts);
+        for (const QString& entry : ttys) {
+            const QString name = entry.section(u':', 0, 0);
+            const QStringList flags = entry.section(u':', 1).split(u',', Qt::SkipEmptyParts);
             const QString classPath = root + QStringLiteral("/sys/class/tty/") + name;
             QString folder = classPath;
             if (flags.contains(QStringLiteral("link"))) {

@@ -67,7 +67,7 @@ void FillAll(TParameters& p, const QByteArray& tag, qint32 base)
     p.MultiComm.NumberOfDevice = base + 6;
     p.MultiComm.OperationMode = base + 7;
     p.MultiComm.RxBufferSize = base + 8;
-    p.Local.BTSpec = tag + "spec";
+    p.Local.BTSpec = tag + "btver";
     p.Local.ModelName = tag + "model";
     p.Local.LocalBDAddr = tag + "local";
     p.Local.SWVersion = tag + "sw";
@@ -413,7 +413,7 @@ private slots:
         refused("7 three items", 7, "7,128,1");
         ok("8 local address", 8, "0012A3B4C5D7", {{"Local.LocalBDAddr", "0012A3B4C5D7"}});
         ok("9 version with commas", 9, "V1.2,build 3", {{"Local.SWVersion", "V1.2,build 3"}});
-        ok("10 spec", 10, "2.0", {{"Local.BTSpec", "2.0"}});
+        ok("10 version", 10, "2.0", {{"Local.BTSpec", "2.0"}});
         ok("11 access code and class", 11, "9e8b33,001F00",
            {{"Bluetooth.InquiryAccessCodeFirst", "9e8b"}, {"Bluetooth.InquiryAccessCodeSecond", "33"}, {"Bluetooth.ClassOfDevice", "001F00"}});
         ok("11 long access code cut", 11, "9E8B3344,1F",

@@ -24,7 +24,7 @@ void FillAll(TParameters& p, const QByteArray& tag, qint32 base)
     p.MultiComm.NumberOfDevice = base + 6;
     p.MultiComm.OperationMode = base + 7;
     p.MultiComm.RxBufferSize = base + 8;
-    p.Local.BTSpec = tag + "spec";
+    p.Local.BTSpec = tag + "btver";
     p.Local.ModelName = tag + "model";
     p.Local.LocalBDAddr = tag + "local";
     p.Local.SWVersion = tag + "sw";

@@ -108,7 +108,7 @@ std::string ModuleCore::serviceNameForProfile(int profile)
 
 std::map<std::string, std::string> ModuleCore::factorySettings() const
 {
-    const char* spec = m_options.type == ModuleType::Current ? "2.1"
+    const char* version = m_options.type == ModuleType::Current ? "2.1"
                      : m_options.type == ModuleType::LegacyFastSwitch ? "2.0" : "1.2";
     return {
         {"DeviceName", "RADIOSIM"},
@@ -132,7 +132,7 @@ std::map<std::string, std::string> ModuleCore::factorySettings() const
         {"RxBufferSize", "128"},
         {"LocalBDAddr", "00A0C1D2E3F4"},
         {"SWVersion", "SIM-1.06"},
-        {"BTSpec", spec},
+        {"BTSpec", version},
         {"InquiryAccessCode", "9E8B33"},
         {"ClassOfDevice", "001F00"},
         {"HWFlowControl", "0"},
