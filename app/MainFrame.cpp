@@ -1,0 +1,278 @@
+// The main window: its frame, toolbar, menu column, status bar and timers,
+// and shutdown.
+
+#include "MainUnit.h"
+#include "MainInternal.h"
+
+#include "Artwork.h"
+#include "AtProtocol.h"
+#include "BluetoothUnit.h"
+#include "ErrorFormUnit.h"
+#include "ExitQuestionFormUnit.h"
+#include "IniFile.h"
+#include "InitQuestionFormUnit.h"
+#include "MainDisplayUnit.h"
+#include "MessageBox.h"
+#include "MultiCommUnit.h"
+#include "OpenFailure.h"
+#include "OverviewUnit.h"
+#include "PageValidation.h"
+#include "ProcessingFormUnit.h"
+#include "SecurityUnit.h"
+#include "SelectProductUnit.h"
+#include "SerialFormUnit.h"
+#include "Skin.h"
+#include "SystemUnit.h"
+#include "TLed.h"
+#include "TPictureButton.h"
+#include "TTimer.h"
+#include "UartUnit.h"
+#include "WriteQuestionFormUnit.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+
+
+using namespace MainForm;
+
+namespace {
+
+// The menu column paints its background picture stretched over itself.
+class TMenuPanel final : public QWidget
+{
+public:
+    explicit TMenuPanel(QWidget* parent)
+        : QWidget(parent)
+    {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.drawPixmap(rect(), Artwork::MenuBackground(size()));
+    }
+};
+
+} // namespace
+
+TMainForm::TMainForm(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+    , m_productListPath(::ProductListPath())
+    , m_responseHandOff(this)
+{
+    setWindowTitle(QStringLiteral("RadioSet Program Ver 1.3.2"));
+    setAccessibleName(windowTitle());
+    setFixedSize(560, 436);
+    move(0, 0);
+
+    BuildToolbar();
+    BuildMenu();
+    BuildStatusBar();
+    BuildTimers();
+
+    MainComPort.OnRxChar = [this](TCustomComPort* sender, qint32 count) { MainComPortRxChar(sender, count); };
+
+    // Creation, in order.
+    SetToolbarButtons(ToolbarOpen);
+    ShowMenuButtonsDisabled();
+    OpenPages.fill(false);
+    ReadParams.Clear();
+    EditParams.Clear();
+    CommMode = ModeIdle;
+    CommandStep = -1;
+    RxQueue.Clear();
+
+    // Every framed answer is handled here on the window's thread, one at a time,
+    // while the worker waits; at shutdown the hand-off is cancelled first so the
+    // worker can be joined without waiting on this thread.
+    RxThread.Queue = &RxQueue;
+    RxThread.OnResponse = [this](const QByteArray& response) {
+        m_responseHandOff.Run([this, response] { HandleResponse(response); });
+    };
+    RxThread.Start();
+
+    MainDisplay = new TMainDisplayForm(DisplayPanel);
+    MainDisplay->move(0, 0);
+    MainDisplay->show();
+
+    ProcessingDialog = new TProcessingForm(this);
+    ErrorDialog = new TErrorForm(this);
+    PagesLocked = true;
+    DisplayBtnStep = 0;
+    CommandNames = ::CommandNames();
+}
+
+TMainForm::~TMainForm()
+{
+    m_responseHandOff.Cancel();
+    RxThread.Stop();
+    MainComPort.OnRxChar = nullptr;
+    try {
+        MainComPort.Close();
+    } catch (const EComPort&) {
+        // The port goes away with the program; nothing is left to tell.
+    }
+}
+
+// ---------------------------------------------------------------- frame
+
+void TMainForm::BuildToolbar()
+{
+    auto* toolbar = new QWidget(this);
+    toolbar->setGeometry(0, 0, 560, 57);
+
+    const Artwork::ToolbarGlyph glyphs[] = {
+        Artwork::ToolbarGlyph::Open, Artwork::ToolbarGlyph::Close, Artwork::ToolbarGlyph::Read,
+        Artwork::ToolbarGlyph::Write, Artwork::ToolbarGlyph::Init, Artwork::ToolbarGlyph::Exit,
+    };
+    QToolButton** buttons[] = {&BtnOpen, &BtnClose, &BtnRead, &BtnWrite, &BtnInit, &BtnExit};
+    for (int i = 0; i < 6; ++i) {
+        auto* button = new QToolButton(toolbar);
+        button->setGeometry(93 * i, 0, 93, 58);
+        button->setAutoRaise(true);
+        button->setIcon(QIcon(Artwork::ToolbarPicture(glyphs[i])));
+        button->setIconSize(QSize(82, 58));
+        button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+        button->setText(Artwork::ToolbarLabel(glyphs[i]));
+        button->setAccessibleName(Artwork::ToolbarLabel(glyphs[i]));
+        button->setToolTip(Artwork::ToolbarLabel(glyphs[i]));
+        *buttons[i] = button;
+    }
+    connect(BtnOpen, &QToolButton::clicked, this, [this] { BtnOpenClick(); });
+    connect(BtnClose, &QToolButton::clicked, this, [this] { BtnCloseClick(); });
+    connect(BtnRead, &QToolButton::clicked, this, [this] { BtnReadClick(); });
+    connect(BtnWrite, &QToolButton::clicked, this, [this] { BtnWriteClick(); });
+    connect(BtnInit, &QToolButton::clicked, this, [this] { BtnInitClick(); });
+    connect(BtnExit, &QToolButton::clicked, this, [this] { BtnExitClick(); });
+}
+
+void TMainForm::BuildMenu()
+{
+    MenuPanel = new TMenuPanel(this);
+    MenuPanel->setGeometry(0, 57, 120, 360);
+    for (int k = 0; k < PageCount; ++k) {
+        auto* button = new TPictureButton(MenuPanel);
+        button->setGeometry(8, MenuButtonTops[k], 90, 40);
+        button->setAccessibleName(PageMenuCaption(k));
+        button->OnClick = [this, k] { OpenPage(k); };
+        button->OnMouseMove = [this, k] { MenuButtonMouseMove(k); };
+        button->OnMouseLeave = [this, k] { MenuButtonMouseLeave(k); };
+        MenuButtons[k] = button;
+        auto* lamp = new TLed(MenuPanel);
+        lamp->setGeometry(102, MenuButtonTops[k], 10, 40);
+        lamp->setAccessibleName(PageMenuCaption(k) + QStringLiteral(" LAMP"));
+        PageLeds[k] = lamp;
+    }
+
+    DisplayPanel = new QWidget(this);
+    DisplayPanel->setGeometry(120, 57, 440, 360);
+}
+
+void TMainForm::BuildStatusBar()
+{
+    auto* statusBar = new QWidget(this);
+    statusBar->setGeometry(0, 417, 560, 19);
+    auto* first = new QFrame(statusBar);
+    first->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    first->setGeometry(0, 0, 220, 19);
+    auto* second = new QFrame(statusBar);
+    second->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    second->setGeometry(222, 0, 50, 19);
+
+    SerialLED = new TLed(statusBar);
+    SerialLED->setGeometry(1, 2, 106, 17);
+    SerialLED->SetCaption(QStringLiteral("SERIAL CLOSED"));
+    ReadyToSetLED = new TLed(statusBar);
+    ReadyToSetLED->setGeometry(109, 2, 105, 17);
+    ReadyToSetLED->SetCaption(QStringLiteral("READY TO SET"));
+}
+
+void TMainForm::BuildTimers()
+{
+    SendDebugCharTimer = new TTimer(200, this);
+    DisconnectTimer = new TTimer(100, this);
+    DisplayBtnTimer = new TTimer(100, this);
+    RedrawTimer = new TTimer(100, this);
+    ShowErrorFormTimer = new TTimer(200, this);
+    RxTimeoutTimer = new TTimer(2000, this);
+    ShowSelectProductTimer = new TTimer(100, this);
+    ServiceNameReqTimer = new TTimer(100, this);
+    m_searchSilenceTimer = new TTimer(SearchSilenceLimitMs, this);
+    m_profileChangeTimer = new TTimer(ProfileChangeLimitMs, this);
+
+    SendDebugCharTimer->OnTimer = [this] { SendDebugCharTimerTimer(); };
+    DisconnectTimer->OnTimer = [this] { DisconnectTimerTimer(); };
+    DisplayBtnTimer->OnTimer = [this] { DisplayBtnTimerTimer(); };
+    RedrawTimer->OnTimer = [this] { RedrawTimerTimer(); };
+    ShowErrorFormTimer->OnTimer = [this] { ShowErrorFormTimerTimer(); };
+    RxTimeoutTimer->OnTimer = [this] { RxTimeoutTimerTimer(); };
+    ShowSelectProductTimer->OnTimer = [this] { ShowSelectProductTimerTimer(); };
+    ServiceNameReqTimer->OnTimer = [this] { ServiceNameReqTimerTimer(); };
+    m_searchSilenceTimer->OnTimer = [this] {
+        m_searchSilenceTimer->Stop();
+        if (CommMode == ModeSearching)
+            EndDeviceSearch();
+    };
+    m_profileChangeTimer->OnTimer = [this] {
+        m_profileChangeTimer->Stop();
+        if (CommMode == ModeProfileChange)
+            CommMode = ModeIdle;
+    };
+}
+
+void TMainForm::SetSearchSilenceLimit(int ms)
+{
+    m_searchSilenceTimer->SetInterval(ms);
+}
+
+void TMainForm::SetToolbarButtons(qint32 mask)
+{
+    BtnOpen->setEnabled(mask & ToolbarOpen);
+    BtnClose->setEnabled(mask & ToolbarClose);
+    BtnRead->setEnabled(mask & ToolbarRead);
+    BtnWrite->setEnabled(mask & ToolbarWrite);
+    BtnInit->setEnabled(mask & ToolbarInit);
+}
+
+// ---------------------------------------------------------------- shutdown
+
+void TMainForm::BtnExitClick()
+{
+    close();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    TExitQuestionForm question(this);
+    question.exec();
+    if (!question.Confirmed) {
+        event->ignore();
+        return;
+    }
+    CommMode = ModeIdle;
+    RxQueue.Clear();
+    CommandStep = -1;
+    // A read or write may be under way: its progress window must not outlive the
+    // main window, or the program would keep running with nothing to close it.
+    ProcessingDialog->hide();
+    if (MainComPort.Connected()) {
+        try {
+            MainComPort.WriteStr(RestartCommand);
+        } catch (const EComPort& e) {
+            // The user asked to leave: say that the module could not be restarted,
+            // but do not keep the program captive to a vanished adapter.
+            PlatformMessageBox::Show(e.Message(), this);
+        }
+    }
+    event->accept();
+}

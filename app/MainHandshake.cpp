@@ -1,0 +1,104 @@
+// The connection handshake: "OK" to the debug character, the module type
+// and the model query, and the product selection for a module without a model.
+
+#include "MainUnit.h"
+#include "MainInternal.h"
+
+#include "Artwork.h"
+#include "AtProtocol.h"
+#include "BluetoothUnit.h"
+#include "ErrorFormUnit.h"
+#include "ExitQuestionFormUnit.h"
+#include "IniFile.h"
+#include "InitQuestionFormUnit.h"
+#include "MainDisplayUnit.h"
+#include "MessageBox.h"
+#include "MultiCommUnit.h"
+#include "OpenFailure.h"
+#include "OverviewUnit.h"
+#include "PageValidation.h"
+#include "ProcessingFormUnit.h"
+#include "SecurityUnit.h"
+#include "SelectProductUnit.h"
+#include "SerialFormUnit.h"
+#include "Skin.h"
+#include "SystemUnit.h"
+#include "TLed.h"
+#include "TPictureButton.h"
+#include "TTimer.h"
+#include "UartUnit.h"
+#include "WriteQuestionFormUnit.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+
+
+using namespace MainForm;
+
+void TMainForm::HandleConnecting(const QByteArray& answer)
+{
+    switch (CommandStep) {
+    case 0:
+        if (answer == AnswerOk) {
+            ReadyToSetLED->SetOn(true);
+            CommandStep = 1;
+            RxTimeoutTimer->Start();
+            SendText(QByteArrayLiteral("AT+BTINFO?10\r"));
+        } else {
+            ReportError(QStringLiteral("Debug Char ERROR"),
+                        QStringLiteral("Debug Char was wrong\r\nError Data was recevied for Debug Char"),
+                        QStringLiteral("After Serial Port Close, then Retry Connect with Correct Debug Char\r\nOr "
+                                       "Contact and Refer Manufacturer."));
+        }
+        break;
+    case 1:
+        if (answer == AnswerError) {
+            LegacyDevice = true;
+            LegacyFastSwitch = false;
+        } else if (answer == "2.0") {
+            LegacyDevice = true;
+            LegacyFastSwitch = true;
+        } else {
+            LegacyDevice = false;
+        }
+        CommandStep = 2;
+        RxTimeoutTimer->Start();
+        SendText(QByteArrayLiteral("AT+BTINFO?100\r"));
+        break;
+    case 2:
+        CommMode = ModeIdle;
+        RxQueue.Clear();
+        if (answer != AnswerError) {
+            ReadParams.Local.ModelName = answer;
+            EditParams.Local.ModelName = answer;
+            SetToolbarButtons(ToolbarClose | ToolbarRead | ToolbarInit);
+        } else {
+            ShowSelectProductTimer->Start();
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void TMainForm::ShowSelectProductTimerTimer()
+{
+    ShowSelectProductTimer->Stop();
+    TSelectProductForm dialog(m_productListPath, this);
+    dialog.exec();
+    if (dialog.Confirmed) {
+        const QByteArray model = dialog.SelectedProduct().toLatin1();
+        ReadParams.Local.ModelName = model;
+        EditParams.Local.ModelName = model;
+        SetToolbarButtons(ToolbarClose | ToolbarRead | ToolbarInit);
+    } else {
+        DisconnectTimer->Start();
+    }
+}

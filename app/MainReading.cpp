@@ -1,0 +1,120 @@
+// Reading every setting with the info queries.
+
+#include "MainUnit.h"
+#include "MainInternal.h"
+
+#include "Artwork.h"
+#include "AtProtocol.h"
+#include "BluetoothUnit.h"
+#include "ErrorFormUnit.h"
+#include "ExitQuestionFormUnit.h"
+#include "IniFile.h"
+#include "InitQuestionFormUnit.h"
+#include "MainDisplayUnit.h"
+#include "MessageBox.h"
+#include "MultiCommUnit.h"
+#include "OpenFailure.h"
+#include "OverviewUnit.h"
+#include "PageValidation.h"
+#include "ProcessingFormUnit.h"
+#include "SecurityUnit.h"
+#include "SelectProductUnit.h"
+#include "SerialFormUnit.h"
+#include "Skin.h"
+#include "SystemUnit.h"
+#include "TLed.h"
+#include "TPictureButton.h"
+#include "TTimer.h"
+#include "UartUnit.h"
+#include "WriteQuestionFormUnit.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+
+
+using namespace MainForm;
+
+// ---------------------------------------------------------------- reading
+
+int TMainForm::ReadGaugeMaximum() const
+{
+    if (!LegacyDevice)
+        return 17;
+    return LegacyFastSwitch ? 10 : 9;
+}
+
+void TMainForm::ShowProgress(const QString& caption, const QString& title, int maximum)
+{
+    ProcessingDialog->setWindowTitle(caption);
+    ProcessingDialog->ProcessingTitle->setTitle(title);
+    ProcessingDialog->ProcessBar->SetMax(maximum);
+    ProcessingDialog->ProcessBar->SetPosition(CommandStep);
+    ProcessingDialog->CentreOn(this);
+    ProcessingDialog->show();
+    setEnabled(false);
+}
+
+void TMainForm::BtnReadClick()
+{
+    CommandStep = 0;
+    ShowProgress(QStringLiteral("READING"), QStringLiteral("READING PARAMETERS"), ReadGaugeMaximum());
+    SendReadCommand();
+}
+
+void TMainForm::SendReadCommand()
+{
+    CommMode = ModeReading;
+    if (CommandStep >= 18)
+        return;
+    if (CommandStep == 10 && LegacyFastSwitch && LegacyDevice)
+        CommandStep = 16;
+    const QByteArray query = InfoQuery(CommandStep);
+    if (MainComPort.Connected()) {
+        RxTimeoutTimer->Start();
+        SendText(query);
+    }
+}
+
+void TMainForm::HandleReading(const QByteArray& answer)
+{
+    if (!StoreInfoAnswer(CommandStep, answer, ReadParams, EditParams)) {
+        ReportError(QStringLiteral("WRONG DATA"),
+                    QStringLiteral("Wrong Data was received\r\nRead Command Number : ") + Num(CommandStep),
+                    QStringLiteral("Retry Read Again\r\nOr Contact and Refer Manufacturer."));
+    }
+    const bool last = (CommandStep == 9 && LegacyDevice && !LegacyFastSwitch) || (CommandStep == 16 && LegacyDevice)
+                      || CommandStep == 17;
+    if (last) {
+        FinishReading();
+        return;
+    }
+    ++CommandStep;
+    ProcessingDialog->ProcessBar->SetPosition(CommandStep);
+    SendReadCommand();
+}
+
+void TMainForm::FinishReading()
+{
+    if (PagesLocked) {
+        PagesLocked = false;
+        DisplayBtnTimer->Start();
+        SetToolbarButtons(ToolbarClose | ToolbarRead | ToolbarWrite | ToolbarInit);
+    }
+    CommMode = ModeIdle;
+    RxQueue.Clear();
+    ProcessingDialog->hide();
+    setEnabled(true);
+    RedrawTimer->Start();
+}
+
+void TMainForm::RestoreReadParameters()
+{
+    EditParams.CopyReadValues(ReadParams);
+}

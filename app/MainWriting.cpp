@@ -1,0 +1,139 @@
+// Writing the working copy back, and factory initialisation.
+
+#include "MainUnit.h"
+#include "MainInternal.h"
+
+#include "Artwork.h"
+#include "AtProtocol.h"
+#include "BluetoothUnit.h"
+#include "ErrorFormUnit.h"
+#include "ExitQuestionFormUnit.h"
+#include "IniFile.h"
+#include "InitQuestionFormUnit.h"
+#include "MainDisplayUnit.h"
+#include "MessageBox.h"
+#include "MultiCommUnit.h"
+#include "OpenFailure.h"
+#include "OverviewUnit.h"
+#include "PageValidation.h"
+#include "ProcessingFormUnit.h"
+#include "SecurityUnit.h"
+#include "SelectProductUnit.h"
+#include "SerialFormUnit.h"
+#include "Skin.h"
+#include "SystemUnit.h"
+#include "TLed.h"
+#include "TPictureButton.h"
+#include "TTimer.h"
+#include "UartUnit.h"
+#include "WriteQuestionFormUnit.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+
+
+using namespace MainForm;
+
+// ---------------------------------------------------------------- writing
+
+int TMainForm::LastWriteStep() const
+{
+    if (!LegacyDevice)
+        return 21;
+    return LegacyFastSwitch ? 15 : 14;
+}
+
+void TMainForm::BtnWriteClick()
+{
+    for (int i = 0; i < PageCount; ++i) {
+        if (OpenPages[i] && !ValidatePage(i))
+            return;
+    }
+    TWriteQuestionForm question(this);
+    question.exec();
+    switch (question.Answer) {
+    case AnswerWrite:
+        CommandStep = 0;
+        ShowProgress(QStringLiteral("WRITING"), QStringLiteral("WRITING PARAMETERS"), LastWriteStep());
+        SendWriteCommand();
+        break;
+    case AnswerReturnToRead:
+        RestoreReadParameters();
+        ReopenCurrentPage();
+        break;
+    default:
+        break;
+    }
+}
+
+void TMainForm::SendWriteCommand()
+{
+    CommMode = ModeWriting;
+    const QByteArray command = WriteCommand(CommandStep, EditParams);
+    if (MainComPort.Connected()) {
+        RxTimeoutTimer->Start();
+        SendText(command);
+    }
+}
+
+void TMainForm::HandleWriting(const QByteArray& answer)
+{
+    if (answer != AnswerOk) {
+        const QByteArray name = CommandStep >= 0 && CommandStep < CommandNames.size() ? CommandNames.at(CommandStep)
+                                                                                     : QByteArray();
+        ReportError(QStringLiteral("ERROR RECEIVED"),
+                    QStringLiteral("Error Data was received\r\nWrite Command Number : ") + Num(CommandStep)
+                        + QStringLiteral("\r\nCommand : ") + QString::fromLatin1(name),
+                    QStringLiteral("Retry Write Again\r\nOr Contact and Refer Manufacturer."));
+        return;
+    }
+    if (CommandStep >= LastWriteStep()) {
+        FinishWriting();
+        return;
+    }
+    ++CommandStep;
+    ProcessingDialog->ProcessBar->SetPosition(CommandStep);
+    SendWriteCommand();
+}
+
+void TMainForm::FinishWriting()
+{
+    CommMode = ModeIdle;
+    RxQueue.Clear();
+    ProcessingDialog->hide();
+    setEnabled(true);
+    SendText(RestartCommand);
+    DisconnectTimer->Start();
+}
+
+// ---------------------------------------------------------------- factory initialisation
+
+void TMainForm::BtnInitClick()
+{
+    TInitQuestionForm question(this);
+    question.exec();
+    if (question.Confirmed && MainComPort.Connected()) {
+        CommMode = ModeInitialising;
+        RxTimeoutTimer->Start();
+        SendText(QByteArrayLiteral("AT&F\r"));
+    }
+}
+
+void TMainForm::HandleInitialising(const QByteArray& answer)
+{
+    if (answer == AnswerOk) {
+        CommMode = ModeIdle;
+        RxQueue.Clear();
+        DisconnectTimer->Start();
+        return;
+    }
+    ReportError(QStringLiteral("WRONG DATA RECEIVED"), QStringLiteral("Wrong Data was received\r\nInit Command : AT&F"),
+                QStringLiteral("Retry Init Again\r\nOr Contact and Refer Manufacturer."));
+}
