@@ -1,6 +1,7 @@
 #include "ProcessingFormUnit.h"
 
 #include "Artwork.h"
+#include "Centring.h"
 #include "Skin.h"
 
 #include <QCloseEvent>
@@ -108,16 +109,15 @@ TProcessingForm::TProcessingForm(QWidget* parent)
 
     ProcessBar = new TProcessGauge(ProcessingTitle);
     ProcessBar->setGeometry(40, 34, 250, 13);
+
+    CentreOnEveryShowing(this, [this] { return m_mainWindow; });
 }
 
 void TProcessingForm::CentreOn(const QWidget* mainWindow)
 {
-    if (!mainWindow)
-        return;
-    const QRect main = mainWindow->frameGeometry();
-    const QRect own = frameGeometry();
-    // C++ integer division rounds toward zero, as the placement requires.
-    move(main.left() + main.width() / 2 - own.width() / 2, main.top() + main.height() / 2 - own.height() / 2);
+    m_mainWindow = mainWindow;
+    if (mainWindow)
+        move(CentredFramePosition(mainWindow->window()->frameGeometry(), frameGeometry().size()));
 }
 
 void TProcessingForm::closeEvent(QCloseEvent* event)

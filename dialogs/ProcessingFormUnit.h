@@ -46,8 +46,9 @@ class TProcessingForm final : public QDialog
 public:
     explicit TProcessingForm(QWidget* parent = nullptr);
 
-    // Places the dialog at the centre of the main window: left := main left + main
-    // width / 2 - own width / 2 (integer halves, rounded toward zero), top likewise.
+    // Places the dialog, frame over frame, at the centre of the main window: left :=
+    // main left + main width / 2 - own width / 2 (integer halves, rounded toward
+    // zero), top likewise; and again on each showing, once it has its frame.
     void CentreOn(const QWidget* mainWindow);
 
     QGroupBox* ProcessingTitle;
@@ -60,4 +61,7 @@ public slots:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    const QWidget* m_mainWindow = nullptr;
 };

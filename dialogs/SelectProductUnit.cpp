@@ -99,6 +99,12 @@ void TSelectProductForm::FillProductList(const QString& productListPath)
         names.append(QString::fromLatin1(ReadIniValue(productListPath, section, key)));
     }
     ProductList->addItems(names);
+    // The open list shows its items as the closed box shows the choice: bold, in
+    // the dialog's blue.
+    for (int i = 0; i < ProductList->count(); ++i) {
+        ProductList->setItemData(i, QBrush(AccentBlue), Qt::ForegroundRole);
+        ProductList->setItemData(i, SkinFont(true), Qt::FontRole);
+    }
     ProductList->setCurrentIndex(0);
 }
 

@@ -4,6 +4,7 @@
 #include "MessageBox.h"
 #include "PropertyUnit.h"
 #include "SearchDevicesFormUnit.h"
+#include "ListLook.h"
 #include "Skin.h"
 #include "TEditBox.h"
 #include "TTimer.h"
@@ -79,11 +80,6 @@ void LimitTyping(TEditBox* box, int limit)
         box->setMaxLength(wanted);
         box->setCursorPosition(cursor);
     });
-}
-
-void SetListReadOnly(QComboBox* list, bool readOnly)
-{
-    list->setEnabled(!readOnly);
 }
 
 } // namespace
@@ -209,11 +205,9 @@ void TBluetoothForm::LoadFromParams()
     if (LegacyDevice) {
         SupportProfile->setCurrentIndex(0);
         SetListReadOnly(SupportProfile, true);
-        SetBackgroundColor(SupportProfile, NotSupportedColor);
     } else {
         SupportProfile->setCurrentIndex(Group->SupportProfile);
         SetListReadOnly(SupportProfile, false);
-        SupportProfile->setPalette(QPalette());
     }
 
     BtnSearch->setEnabled(MasterMode);

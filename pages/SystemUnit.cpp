@@ -1,6 +1,7 @@
 #include "SystemUnit.h"
 
 #include "PropertyUnit.h"
+#include "ListLook.h"
 #include "Skin.h"
 #include "TEditBox.h"
 
@@ -66,21 +67,18 @@ void TSystemForm::LoadFromParams()
         SetBackgroundColor(ConnectionDelayTime, NotSupportedColor);
         // A "2.0" module still switches streams fast; older ones do not.
         if (LegacyFastSwitch) {
-            StreamSwitchingFast->setEnabled(true);
+            SetListReadOnly(StreamSwitchingFast, false);
             SelectIndex(StreamSwitchingFast, Group->StreamSwitchingFast);
-            SetBackgroundColor(StreamSwitchingFast, EditColor);
         } else {
-            StreamSwitchingFast->setEnabled(false);
             StreamSwitchingFast->setCurrentIndex(-1);
-            SetBackgroundColor(StreamSwitchingFast, NotSupportedColor);
+            SetListReadOnly(StreamSwitchingFast, true);
         }
     } else {
         ConnectionDelayTime->setText(QString::number(Group->ConnectionDelayTime));
         ConnectionDelayTime->setReadOnly(false);
         SetBackgroundColor(ConnectionDelayTime, EditColor);
-        StreamSwitchingFast->setEnabled(true);
+        SetListReadOnly(StreamSwitchingFast, false);
         SelectIndex(StreamSwitchingFast, Group->StreamSwitchingFast);
-        SetBackgroundColor(StreamSwitchingFast, EditColor);
     }
 }
 

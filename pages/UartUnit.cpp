@@ -1,7 +1,7 @@
 #include "UartUnit.h"
 
 #include "PropertyUnit.h"
-#include "Skin.h"
+#include "ListLook.h"
 
 #include <QComboBox>
 
@@ -53,13 +53,11 @@ void TUartForm::LoadFromParams()
 
     if (LegacyDevice) {
         HWFlowControl->setCurrentIndex(-1);
-        HWFlowControl->setEnabled(false);
-        SetBackgroundColor(HWFlowControl, NotSupportedColor);
+        SetListReadOnly(HWFlowControl, true);
     } else {
         const qint32 flow = Group->HWFlowControl;
         HWFlowControl->setCurrentIndex(flow >= 0 && flow < HWFlowControl->count() ? flow : -1);
-        HWFlowControl->setEnabled(true);
-        SetBackgroundColor(HWFlowControl, SkinBaseColor);
+        SetListReadOnly(HWFlowControl, false);
     }
 }
 

@@ -1,9 +1,75 @@
 #include "Skin.h"
 
 #include <QApplication>
+#include <QPainter>
 #include <QPalette>
+#include <QProxyStyle>
 #include <QStyleFactory>
+#include <QStyleOptionGroupBox>
 #include <QWidget>
+
+namespace {
+
+// Fusion with one change: a group box's frame starts at the middle of its title,
+// which breaks the top edge, instead of a whole indicator height below the top.
+// The fixed layouts place text 16 pixels into a group box; with Fusion's own
+// frame that text would sit on the top edge.
+class TSkinStyle final : public QProxyStyle
+{
+public:
+    TSkinStyle()
+        : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion")))
+    {
+    }
+
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
+                            const QWidget* widget) const override
+    {
+        const auto* group = qstyleoption_cast<const QStyleOptionGroupBox*>(option);
+        if (control != CC_GroupBox || !group || !(group->subControls & SC_GroupBoxFrame)
+            || (group->subControls & SC_GroupBoxCheckBox)) {
+            QProxyStyle::drawComplexControl(control, option, painter, widget);
+            return;
+        }
+        const QRect frame = GroupFrame(*group);
+        const QRect title = subControlRect(CC_GroupBox, group, SC_GroupBoxLabel, widget);
+        painter->save();
+        QRegion region(group->rect);
+        if (!group->text.isEmpty())
+            region -= title.adjusted(-2, 0, 2, 0);
+        painter->setClipRegion(region);
+        painter->setRenderHint(QPainter::Antialiasing, false);
+        const QColor outline = group->palette.color(QPalette::Window).darker(140);
+        painter->setPen(outline);
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRect(frame.adjusted(0, 0, -1, -1));
+        painter->setPen(QColor(255, 255, 255, 90));
+        painter->drawRect(frame.adjusted(1, 1, -2, -2));
+        painter->restore();
+
+        QStyleOptionGroupBox label = *group;
+        label.subControls &= ~SC_GroupBoxFrame;
+        QProxyStyle::drawComplexControl(control, &label, painter, widget);
+    }
+
+    QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl sub,
+                         const QWidget* widget) const override
+    {
+        const auto* group = qstyleoption_cast<const QStyleOptionGroupBox*>(option);
+        if (control == CC_GroupBox && group && sub == SC_GroupBoxFrame && !(group->subControls & SC_GroupBoxCheckBox))
+            return GroupFrame(*group);
+        return QProxyStyle::subControlRect(control, option, sub, widget);
+    }
+
+private:
+    static QRect GroupFrame(const QStyleOptionGroupBox& group)
+    {
+        const int top = group.text.isEmpty() ? 0 : group.fontMetrics.height() / 2;
+        return group.rect.adjusted(0, top, 0, 0);
+    }
+};
+
+} // namespace
 
 QFont SkinFont(bool bold)
 {
@@ -16,7 +82,7 @@ QFont SkinFont(bool bold)
 
 void ApplySkin(QApplication& app)
 {
-    app.setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    app.setStyle(new TSkinStyle);
 
     QPalette palette;
     palette.setColor(QPalette::Window, SkinWindowColor);

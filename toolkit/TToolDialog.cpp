@@ -1,5 +1,6 @@
 #include "TToolDialog.h"
 
+#include "Centring.h"
 #include "Skin.h"
 
 #include <QGroupBox>
@@ -7,7 +8,6 @@
 #include <QLabel>
 #include <QProxyStyle>
 #include <QPushButton>
-#include <QScreen>
 
 namespace {
 
@@ -32,15 +32,7 @@ TToolDialog::TToolDialog(const QString& caption, QSize clientSize, QWidget* pare
     setAccessibleName(caption);
     setFixedSize(clientSize);
     setModal(true);
-}
-
-void TToolDialog::showEvent(QShowEvent* event)
-{
-    if (QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr) {
-        const QRect frame = owner->geometry();
-        move(frame.left() + frame.width() / 2 - width() / 2, frame.top() + frame.height() / 2 - height() / 2);
-    }
-    QDialog::showEvent(event);
+    CentreOnEveryShowing(this, [this]() -> const QWidget* { return parentWidget(); });
 }
 
 void TToolDialog::keyPressEvent(QKeyEvent* event)

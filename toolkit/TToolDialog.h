@@ -21,7 +21,6 @@ public:
     void SetEscapeCloses(bool closes) { m_escapeCloses = closes; }
 
 protected:
-    void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
     // Small builders for the fixed layouts of the dialogs.

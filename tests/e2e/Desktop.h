@@ -69,7 +69,7 @@ public:
     static QString Missing()
     {
         QStringList missing;
-        for (const char* tool : {"Xvfb", "xdotool", "xprop", "openbox"})
+        for (const char* tool : {"Xvfb", "xdotool", "xprop", "xwininfo", "openbox"})
             if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
                 missing << QString::fromLatin1(tool);
         return missing.join(u' ');
@@ -178,6 +178,36 @@ public:
     {
         return Xdo({QStringLiteral("windowactivate"), QStringLiteral("--sync"), window}).has_value() &&
                Key(QStringLiteral("alt+F4"));
+    }
+
+    // The window's frame on the screen, as the window manager placed it: the
+    // client area and the frame extents the manager announced.
+    std::optional<QRect> Frame(const QString& window) const
+    {
+        QProcess info;
+        info.setProcessEnvironment(Environment());
+        info.start(QStringLiteral("xwininfo"), {QStringLiteral("-id"), window});
+        if (!info.waitForFinished(5000))
+            return {};
+        const QString text = QString::fromLatin1(info.readAllStandardOutput());
+        auto value = [&text](const QString& key) {
+            const QRegularExpression re(QRegularExpression::escape(key) + u":\\s*(-?\\d+)"_s);
+            const QRegularExpressionMatch m = re.match(text);
+            return m.hasMatch() ? m.captured(1).toInt() : -100000;
+        };
+        const QRect client(value(u"Absolute upper-left X"_s), value(u"Absolute upper-left Y"_s), value(u"Width"_s),
+                           value(u"Height"_s));
+        QProcess prop;
+        prop.setProcessEnvironment(Environment());
+        prop.start(QStringLiteral("xprop"), {QStringLiteral("-id"), window, QStringLiteral("_NET_FRAME_EXTENTS")});
+        if (!prop.waitForFinished(5000))
+            return {};
+        const QRegularExpressionMatch m =
+            QRegularExpression(u"=\\s*(\\d+),\\s*(\\d+),\\s*(\\d+),\\s*(\\d+)"_s).match(QString::fromLatin1(prop.readAllStandardOutput()));
+        if (client.x() == -100000 || !m.hasMatch())
+            return {};
+        return client.adjusted(-m.captured(1).toInt(), -m.captured(3).toInt(), m.captured(2).toInt(),
+                               m.captured(4).toInt());
     }
 
     void Screenshot(const QString& path) const

@@ -116,6 +116,44 @@ private slots:
         QCOMPARE(sim.CountSent(QByteArrayLiteral("ATZ\r")), restarts + (initAtEnd ? 0 : 1));
     }
 
+    // The one error dialog, shown twice: both times its frame sits centred over
+    // the main window's frame, once the window manager has decorated it.
+    void errorDialogIsCentredOnEveryShowing()
+    {
+        TSimProcess sim;
+        QVERIFY(sim.Start({}));
+        TProgram program(m_desktop);
+        QVERIFY(program.Start());
+        const std::optional<QRect> main = m_desktop.Frame(program.Main);
+        QVERIFY(main && main->width() > 560);
+        for (int showing = 1; showing <= 2; ++showing) {
+            // OPEN with the debug character erased.
+            QVERIFY(m_desktop.Click(program.Main, Place::Toolbar(Place::Open)));
+            const QString serial = m_desktop.WaitWindow(Caption::Serial);
+            QVERIFY(m_desktop.Click(serial, {8 + 27 + 10, 5 + 20 + 10}) && m_desktop.Key(u"ctrl+a"_s) &&
+                    m_desktop.Key(u"BackSpace"_s));
+            QVERIFY(m_desktop.Click(serial, {8 + 39, 196 + 11}));
+            const QString error = m_desktop.WaitWindow(Caption::Error);
+            QVERIFY(!error.isEmpty());
+            std::optional<QRect> frame;
+            const auto centred = [&] {
+                frame = m_desktop.Frame(error);
+                return frame && frame->height() > 141 &&
+                       frame->topLeft() == QPoint(main->left() + main->width() / 2 - frame->width() / 2,
+                                                  main->top() + main->height() / 2 - frame->height() / 2);
+            };
+            QTest::qWait(300);
+            QVERIFY2(QTest::qWaitFor(centred, 3000),
+                     qPrintable(u"showing %1: frame at %2,%3 over a main window at %4,%5"_s.arg(showing)
+                                    .arg(frame ? frame->x() : -1).arg(frame ? frame->y() : -1)
+                                    .arg(main->x()).arg(main->y())));
+            m_desktop.Screenshot(ShotPath(u"error-dialog-"_s + QString::number(showing)));
+            QVERIFY(m_desktop.Click(error, {288 + 62, 115 + 10}));
+            QVERIFY(m_desktop.WaitGone(Caption::Error));
+        }
+        QCOMPARE(sim.CountSent(QByteArrayLiteral("\r")), 0);
+    }
+
     void unnamedModuleIsReadAfterTheUserPicksItsProduct()
     {
         TSimProcess sim;

@@ -97,6 +97,7 @@ const QStringList AllShots{
     QStringLiteral("error-dialog"),      QStringLiteral("write-question"),
     QStringLiteral("init-question"),     QStringLiteral("exit-question"),
     QStringLiteral("page-bluetooth-legacy"), QStringLiteral("page-system-legacy"),
+    QStringLiteral("page-uart-legacy"),
 };
 
 const char* const PageShots[PageCount] = {"page-overview", "page-bluetooth", "page-security",
@@ -305,6 +306,9 @@ void LegacySession(TMainForm& form, TShooter& shooter)
     form.OpenPage(PageSystem);
     if (WaitFor([&] { return form.OpenPages[PageSystem]; }))
         shooter.Shoot(QStringLiteral("page-system-legacy"), &form);
+    form.OpenPage(PageUart);
+    if (WaitFor([&] { return form.OpenPages[PageUart]; }))
+        shooter.Shoot(QStringLiteral("page-uart-legacy"), &form);
     Close(form);
 }
 
