@@ -3,6 +3,7 @@
 
 #include "MainUnit.h"
 #include "MainInternal.h"
+#include "Reports.h"
 
 #include "Artwork.h"
 #include "AtProtocol.h"
@@ -52,10 +53,8 @@ void TMainForm::HandleConnecting(const QByteArray& answer)
             RxTimeoutTimer->Start();
             SendText(QByteArrayLiteral("AT+BTINFO?10\r"));
         } else {
-            ReportError(QStringLiteral("Debug Char ERROR"),
-                        QStringLiteral("Debug Char was wrong\r\nError Data was recevied for Debug Char"),
-                        QStringLiteral("After Serial Port Close, then Retry Connect with Correct Debug Char\r\nOr "
-                                       "Contact and Refer Manufacturer."));
+            const TReport report = DebugCharReport();
+            ReportError(report.Title, report.Detail, report.MaintenanceLine);
         }
         break;
     case 1:

@@ -12,13 +12,6 @@ inline const QByteArray AnswerOk = QByteArrayLiteral("OK");
 inline const QByteArray AnswerError = QByteArrayLiteral("ERROR");
 inline const QByteArray RestartCommand = QByteArrayLiteral("ATZ\r");
 
-// Three models can change their role and UART speed only in the fourth
-// connection mode.
-inline bool RoleAndBaudNeedModeFour(const QByteArray& model)
-{
-    return model == "QN7101" || model == "QN7201" || model == "QN7x01";
-}
-
 inline QString Num(qint32 value)
 {
     return QString::number(value);

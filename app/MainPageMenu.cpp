@@ -91,8 +91,7 @@ void TMainForm::OpenPage(int k)
 
 void TMainForm::PreparePage(int k)
 {
-    const bool restrictedModel = RoleAndBaudNeedModeFour(ReadParams.Local.ModelName);
-    const bool modeFour = EditParams.System.ConnectionMode >= 3;
+    const bool roleAndBaudEditable = RoleAndBaudEditable(ReadParams.Local.ModelName, EditParams.System.ConnectionMode);
     switch (k) {
     case PageOverview:
         OverviewPage->LegacyDevice = LegacyDevice;
@@ -105,7 +104,7 @@ void TMainForm::PreparePage(int k)
         BluetoothPage->Group = &EditParams.Bluetooth;
         BluetoothPage->MasterMode = ReadParams.Bluetooth.Role == 0;
         BluetoothPage->LoadFromParams();
-        BluetoothPage->Role->setEnabled(!restrictedModel || modeFour);
+        BluetoothPage->Role->setEnabled(roleAndBaudEditable);
         BluetoothPage->Host = this;
         CommMode = ModeIdle;
         break;
@@ -124,7 +123,7 @@ void TMainForm::PreparePage(int k)
         UartPage->Group = &EditParams.Uart;
         UartPage->LegacyDevice = LegacyDevice;
         UartPage->LoadFromParams();
-        UartPage->BaudRate->setEnabled(!restrictedModel || modeFour);
+        UartPage->BaudRate->setEnabled(roleAndBaudEditable);
         break;
     case PageMultiComm:
         MultiCommPage->ModelName = EditParams.Local.ModelName;

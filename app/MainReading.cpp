@@ -5,6 +5,8 @@
 
 #include "Artwork.h"
 #include "AtProtocol.h"
+#include "FieldRules.h"
+#include "Reports.h"
 #include "BluetoothUnit.h"
 #include "ErrorFormUnit.h"
 #include "ExitQuestionFormUnit.h"
@@ -45,9 +47,7 @@ using namespace MainForm;
 
 int TMainForm::ReadGaugeMaximum() const
 {
-    if (!LegacyDevice)
-        return 17;
-    return LegacyFastSwitch ? 10 : 9;
+    return ::ReadGaugeMaximum(ModuleTypeOf(LegacyDevice, LegacyFastSwitch));
 }
 
 void TMainForm::ShowProgress(const QString& caption, const QString& title, int maximum)
@@ -73,8 +73,7 @@ void TMainForm::SendReadCommand()
     CommMode = ModeReading;
     if (CommandStep >= 18)
         return;
-    if (CommandStep == 10 && LegacyFastSwitch && LegacyDevice)
-        CommandStep = 16;
+    CommandStep = ReadStepToQuery(ModuleTypeOf(LegacyDevice, LegacyFastSwitch), CommandStep);
     const QByteArray query = InfoQuery(CommandStep);
     if (MainComPort.Connected()) {
         RxTimeoutTimer->Start();
@@ -85,13 +84,10 @@ void TMainForm::SendReadCommand()
 void TMainForm::HandleReading(const QByteArray& answer)
 {
     if (!StoreInfoAnswer(CommandStep, answer, ReadParams, EditParams)) {
-        ReportError(QStringLiteral("WRONG DATA"),
-                    QStringLiteral("Wrong Data was received\r\nRead Command Number : ") + Num(CommandStep),
-                    QStringLiteral("Retry Read Again\r\nOr Contact and Refer Manufacturer."));
+        const TReport report = WrongDataReport(CommandStep);
+        ReportError(report.Title, report.Detail, report.MaintenanceLine);
     }
-    const bool last = (CommandStep == 9 && LegacyDevice && !LegacyFastSwitch) || (CommandStep == 16 && LegacyDevice)
-                      || CommandStep == 17;
-    if (last) {
+    if (IsLastReadStep(ModuleTypeOf(LegacyDevice, LegacyFastSwitch), CommandStep)) {
         FinishReading();
         return;
     }

@@ -3,6 +3,7 @@
 
 #include "MainUnit.h"
 #include "MainInternal.h"
+#include "Reports.h"
 
 #include "Artwork.h"
 #include "AtProtocol.h"
@@ -93,33 +94,14 @@ void TMainForm::ShowErrorFormTimerTimer()
 void TMainForm::RxTimeoutTimerTimer()
 {
     RxTimeoutTimer->Stop();
-    const QString manufacturer = QStringLiteral("Contact and Refer Manufacturer");
+    TExchange exchange;
     switch (CommMode) {
-    case ModeConnecting:
-        ReportError(QStringLiteral("CONNECTING ERROR"),
-                    QStringLiteral("Input Debug Char was wrong\r\nOr Response Data was not received."),
-                    QStringLiteral("After Serial Port Close, then Retry Connect with Correct Debug Char\r\nOr "
-                                   "Contact and Refer Manufacturer."));
-        break;
-    case ModeReading:
-        ReportError(QStringLiteral("READING ERROR"),
-                    QStringLiteral("Response Data was not received for Read Command\r\nRead Command Number : ")
-                        + Num(CommandStep),
-                    manufacturer);
-        break;
-    case ModeWriting:
-        ReportError(QStringLiteral("WRITING ERROR"),
-                    QStringLiteral("Response Data was not received for Write Command\r\nWrite Command Number : ")
-                        + Num(CommandStep),
-                    manufacturer);
-        break;
-    case ModeInitialising:
-        ReportError(QStringLiteral("INITIALIZATION ERROR"),
-                    QStringLiteral("Response Data was not received for Init Command\r\nCommand : AT&F "
-                                   "(Initialization Command)"),
-                    manufacturer);
-        break;
-    default:
-        break;
+    case ModeConnecting: exchange = TExchange::Connecting; break;
+    case ModeReading: exchange = TExchange::Reading; break;
+    case ModeWriting: exchange = TExchange::Writing; break;
+    case ModeInitialising: exchange = TExchange::Initialising; break;
+    default: return;
     }
+    const TReport report = NoAnswerReport(exchange, CommandStep);
+    ReportError(report.Title, report.Detail, report.MaintenanceLine);
 }

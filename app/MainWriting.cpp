@@ -5,6 +5,8 @@
 
 #include "Artwork.h"
 #include "AtProtocol.h"
+#include "FieldRules.h"
+#include "Reports.h"
 #include "BluetoothUnit.h"
 #include "ErrorFormUnit.h"
 #include "ExitQuestionFormUnit.h"
@@ -45,9 +47,7 @@ using namespace MainForm;
 
 int TMainForm::LastWriteStep() const
 {
-    if (!LegacyDevice)
-        return 21;
-    return LegacyFastSwitch ? 15 : 14;
+    return ::LastWriteStep(ModuleTypeOf(LegacyDevice, LegacyFastSwitch));
 }
 
 void TMainForm::BtnWriteClick()
@@ -86,12 +86,8 @@ void TMainForm::SendWriteCommand()
 void TMainForm::HandleWriting(const QByteArray& answer)
 {
     if (answer != AnswerOk) {
-        const QByteArray name = CommandStep >= 0 && CommandStep < CommandNames.size() ? CommandNames.at(CommandStep)
-                                                                                     : QByteArray();
-        ReportError(QStringLiteral("ERROR RECEIVED"),
-                    QStringLiteral("Error Data was received\r\nWrite Command Number : ") + Num(CommandStep)
-                        + QStringLiteral("\r\nCommand : ") + QString::fromLatin1(name),
-                    QStringLiteral("Retry Write Again\r\nOr Contact and Refer Manufacturer."));
+        const TReport report = WriteRefusedReport(CommandStep);
+        ReportError(report.Title, report.Detail, report.MaintenanceLine);
         return;
     }
     if (CommandStep >= LastWriteStep()) {
@@ -134,6 +130,6 @@ void TMainForm::HandleInitialising(const QByteArray& answer)
         DisconnectTimer->Start();
         return;
     }
-    ReportError(QStringLiteral("WRONG DATA RECEIVED"), QStringLiteral("Wrong Data was received\r\nInit Command : AT&F"),
-                QStringLiteral("Retry Init Again\r\nOr Contact and Refer Manufacturer."));
+    const TReport report = InitRefusedReport();
+    ReportError(report.Title, report.Detail, report.MaintenanceLine);
 }

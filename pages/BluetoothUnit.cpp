@@ -17,13 +17,12 @@
 
 namespace {
 
-constexpr int DeviceNameLimit = 12;
-constexpr int RemoteBDAddrLimit = 12;
-constexpr int AccessCodeLimit = 2;
-constexpr int ClassOfDeviceLimit = 6;
-constexpr int LinkTimeoutLimit = 2;
-constexpr int ServiceNameLimit = 20;
-constexpr int AccessCodeMaximum = 0x3F;
+const int DeviceNameLimit = FieldRule(TFieldId::DeviceName).Limit;
+const int RemoteBDAddrLimit = FieldRule(TFieldId::RemoteBDAddr).Limit;
+const int AccessCodeLimit = FieldRule(TFieldId::InquiryAccessCode).Limit;
+const int ClassOfDeviceLimit = FieldRule(TFieldId::ClassOfDevice).Limit;
+const int LinkTimeoutLimit = FieldRule(TFieldId::LinkTimeout).Limit;
+const int ServiceNameLimit = FieldRule(TFieldId::ServiceName).Limit;
 
 QString Shown(const QByteArray& text)
 {
@@ -37,24 +36,12 @@ QByteArray Stored(const QString& text)
 
 bool AllDecimal(const QString& text)
 {
-    if (text.isEmpty())
-        return false;
-    for (QChar c : text) {
-        if (!TEditBox::DecimalDigit(c))
-            return false;
-    }
-    return true;
+    return !text.isEmpty() && TextAccepted(TFieldKeys::Decimal, text.toLatin1());
 }
 
 bool AllHex(const QString& text)
 {
-    if (text.isEmpty())
-        return false;
-    for (QChar c : text) {
-        if (!TEditBox::HexDigit(c))
-            return false;
-    }
-    return true;
+    return !text.isEmpty() && TextAccepted(TFieldKeys::Hex, text.toLatin1());
 }
 
 // The length limit of a box holds for typing only. A text the program puts in
@@ -87,16 +74,12 @@ void LimitTyping(TEditBox* box, int limit)
 TBluetoothForm::TBluetoothForm(QWidget* parent)
     : TPageForm(QStringLiteral("BLUETOOTH PARAMETERS"), parent)
 {
-    const QStringList offOn{QStringLiteral("DISABLE"), QStringLiteral("ENABLE")};
-
-    DeviceName = AddEdit(QStringLiteral("DEVICE NAME"), 0, 120, DeviceNameLimit);
-    DeviceName->SetUpperCase(true);
+    DeviceName = AddFieldEdit(TFieldId::DeviceName, 0, 120);
     LimitTyping(DeviceName, DeviceNameLimit);
 
-    Role = AddList(QStringLiteral("ROLE"), 1, 100, {QStringLiteral("MASTER"), QStringLiteral("SLAVE")});
+    Role = AddFieldList(TFieldId::Role, 1, 100);
 
-    RemoteBDAddr = AddEdit(QStringLiteral("REMOTE BD ADDRESS"), 2, 120, RemoteBDAddrLimit);
-    RemoteBDAddr->SetUpperCase(true);
+    RemoteBDAddr = AddFieldEdit(TFieldId::RemoteBDAddr, 2, 120);
     RemoteBDAddr->KeyFilter = &TBluetoothForm::RemoteBDAddrKeyPress;
     LimitTyping(RemoteBDAddr, RemoteBDAddrLimit);
 
@@ -107,7 +90,7 @@ TBluetoothForm::TBluetoothForm(QWidget* parent)
 
     // The fixed part of the access code is shown beside the two digits the
     // user may change; the caption belongs to the editable part.
-    InquiryAccessCodeFirst = AddEdit(QStringLiteral("INQUIRY ACCESS CODE"), 3, 52, 32767);
+    InquiryAccessCodeFirst = AddEdit(QString::fromLatin1(FieldRule(TFieldId::InquiryAccessCode).Caption), 3, 52, 32767);
     InquiryAccessCodeFirst->setReadOnly(true);
     InquiryAccessCodeFirst->setFocusPolicy(Qt::ClickFocus);
     InquiryAccessCodeFirst->setAccessibleName(QStringLiteral("INQUIRY ACCESS CODE FIXED PART"));
@@ -116,30 +99,28 @@ TBluetoothForm::TBluetoothForm(QWidget* parent)
     InquiryAccessCodeSecond = new TEditBox(this);
     InquiryAccessCodeSecond->setGeometry(ControlLeft + 56, Row(3), 32, ControlHeight);
     InquiryAccessCodeSecond->setFont(SkinFont(true));
-    InquiryAccessCodeSecond->setAccessibleName(QStringLiteral("INQUIRY ACCESS CODE"));
-    InquiryAccessCodeSecond->SetUpperCase(true);
+    InquiryAccessCodeSecond->setAccessibleName(QString::fromLatin1(FieldRule(TFieldId::InquiryAccessCode).Caption));
+    InquiryAccessCodeSecond->SetUpperCase(FieldRule(TFieldId::InquiryAccessCode).UpperCase);
     InquiryAccessCodeSecond->KeyFilter = &TBluetoothForm::InquiryAccessCodeSecondKeyPress;
     SetBackgroundColor(InquiryAccessCodeSecond, EditColor);
     LimitTyping(InquiryAccessCodeSecond, AccessCodeLimit);
     AddHint(QStringLiteral("(0 ~ 3F)"), 3, ControlLeft + 88);
 
-    ClassOfDevice = AddEdit(QStringLiteral("CLASS OF DEVICE"), 4, 72, ClassOfDeviceLimit);
-    ClassOfDevice->SetUpperCase(true);
+    ClassOfDevice = AddFieldEdit(TFieldId::ClassOfDevice, 4, 72);
     ClassOfDevice->KeyFilter = &TBluetoothForm::ClassOfDeviceKeyPress;
     LimitTyping(ClassOfDevice, ClassOfDeviceLimit);
     AddHint(QStringLiteral("(0 ~ FFFFFF)"), 4, ControlLeft + 72);
 
-    PowerSave = AddList(QStringLiteral("POWER SAVE"), 5, 100, offOn);
+    PowerSave = AddFieldList(TFieldId::PowerSave, 5, 100);
 
-    LinkTimeout = AddEdit(QStringLiteral("LINK SUPERVISION TIMEOUT"), 6, 40, LinkTimeoutLimit);
+    LinkTimeout = AddFieldEdit(TFieldId::LinkTimeout, 6, 40);
     LinkTimeout->KeyFilter = &TBluetoothForm::LinkTimeoutKeyPress;
     LimitTyping(LinkTimeout, LinkTimeoutLimit);
     AddHint(QStringLiteral("Sec (0 ~ 99)"), 6, ControlLeft + 40);
 
-    SupportProfile = AddList(QStringLiteral("SUPPORT PROFILE"), 7, 100, {QStringLiteral("SPP"), QStringLiteral("DUN")});
+    SupportProfile = AddFieldList(TFieldId::SupportProfile, 7, 100);
 
-    ServiceName = AddEdit(QStringLiteral("SERVICE NAME"), 8, 236, ServiceNameLimit);
-    ServiceName->SetUpperCase(true);
+    ServiceName = AddFieldEdit(TFieldId::ServiceName, 8, 236);
     LimitTyping(ServiceName, ServiceNameLimit);
 
     AccessCodeErrorTimer = new TTimer(100, this);
@@ -243,11 +224,9 @@ void TBluetoothForm::InquiryAccessCodeSecondChange()
         return;
     // Only a hexadecimal text is stored; anything else (which typing and
     // pasting cannot produce) is reported like an out-of-range value.
-    bool ok = false;
-    const int value = text.toInt(&ok, 16);
-    if (AllHex(text) && ok)
+    if (AllHex(text))
         Group->InquiryAccessCodeSecond = Stored(text);
-    if (!AllHex(text) || !ok || value > AccessCodeMaximum || value < 0)
+    if (!AccessCodeInRange(text))
         AccessCodeErrorTimer->Start();
 }
 
@@ -301,22 +280,22 @@ void TBluetoothForm::ServiceNameChange()
 
 bool TBluetoothForm::RemoteBDAddrKeyPress(QChar key)
 {
-    return key == QChar(8) || TEditBox::HexDigit(key);
+    return KeyAccepted(FieldRule(TFieldId::RemoteBDAddr).Keys, key);
 }
 
 bool TBluetoothForm::InquiryAccessCodeSecondKeyPress(QChar key)
 {
-    return key == QChar(8) || TEditBox::HexDigit(key);
+    return KeyAccepted(FieldRule(TFieldId::InquiryAccessCode).Keys, key);
 }
 
 bool TBluetoothForm::ClassOfDeviceKeyPress(QChar key)
 {
-    return key == QChar(8) || TEditBox::HexDigit(key);
+    return KeyAccepted(FieldRule(TFieldId::ClassOfDevice).Keys, key);
 }
 
 bool TBluetoothForm::LinkTimeoutKeyPress(QChar key)
 {
-    return key == QChar(8) || TEditBox::DecimalDigit(key);
+    return KeyAccepted(FieldRule(TFieldId::LinkTimeout).Keys, key);
 }
 
 void TBluetoothForm::AccessCodeErrorTimerTimer()

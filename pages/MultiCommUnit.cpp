@@ -18,12 +18,9 @@ void SelectIndex(QComboBox* list, qint64 index)
 TMultiCommForm::TMultiCommForm(QWidget* parent)
     : TPageForm(QStringLiteral("1:N COMMUNICATION PARAMETERS"), parent)
 {
-    OperationMode = AddList(QStringLiteral("OPERATION MODE"), 0, 120,
-                            {QStringLiteral("MODE 0"), QStringLiteral("MODE 1"), QStringLiteral("MODE 2")});
-    NumberOfDevice = AddList(QStringLiteral("NUMBER OF DEVICE"), 1, 120,
-                             {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4"),
-                              QStringLiteral("5"), QStringLiteral("6"), QStringLiteral("7")});
-    RxBufferSize = AddEdit(QStringLiteral("RX BUFFER SIZE"), 2, 60, 3);
+    OperationMode = AddFieldList(TFieldId::OperationMode, 0, 120);
+    NumberOfDevice = AddFieldList(TFieldId::NumberOfDevice, 1, 120);
+    RxBufferSize = AddFieldEdit(TFieldId::RxBufferSize, 2, 60);
     RxBufferSize->KeyFilter = &TMultiCommForm::RxBufferSizeKeyPress;
 
     connect(OperationMode, &QComboBox::activated, this, &TMultiCommForm::OperationModeChange);
@@ -45,11 +42,7 @@ std::optional<int> TMultiCommForm::ReadChoiceCount(const QByteArray& key) const
         return std::nullopt;
     // A value that is not a decimal number (or an absurd one) leaves the
     // designed items in place, as a missing one does.
-    bool ok = false;
-    const int value = text.toInt(&ok, 10);
-    if (!ok || value > MaxFileChoices)
-        return std::nullopt;
-    return value;
+    return ProductChoiceCount(text);
 }
 
 void TMultiCommForm::LoadModelChoices()
@@ -61,14 +54,8 @@ void TMultiCommForm::LoadModelChoices()
         return;
 
     OperationMode->clear();
-    if (*modes <= 1) {
-        OperationMode->addItem(QStringLiteral("MODE 0"));
-        OperationMode->setEnabled(false);
-    } else {
-        for (int i = 0; i < *modes; ++i)
-            OperationMode->addItem(QStringLiteral("MODE %1").arg(i));
-        OperationMode->setEnabled(true);
-    }
+    OperationMode->addItems(OperationModeItems(*modes));
+    OperationMode->setEnabled(*modes > 1);
     OperationMode->setCurrentIndex(-1);
 
     const std::optional<int> devices = ReadChoiceCount(QByteArrayLiteral("NUMBEROFDEVICE"));
@@ -76,15 +63,13 @@ void TMultiCommForm::LoadModelChoices()
         return;
 
     NumberOfDevice->clear();
+    NumberOfDevice->addItems(NumberOfDeviceItems(*devices));
     if (*devices <= 1) {
-        NumberOfDevice->addItem(QStringLiteral("1"));
         // One device needs no receive buffer: store 0 through the box's handler.
         RxBufferSize->setText(QStringLiteral("0"));
         NumberOfDevice->setEnabled(false);
         RxBufferSize->setEnabled(false);
     } else {
-        for (int i = 1; i <= *devices; ++i)
-            NumberOfDevice->addItem(QString::number(i));
         NumberOfDevice->setEnabled(true);
         RxBufferSize->setEnabled(true);
     }
@@ -146,5 +131,5 @@ void TMultiCommForm::RxBufferSizeChange()
 
 bool TMultiCommForm::RxBufferSizeKeyPress(QChar key)
 {
-    return key == QChar(8) || TEditBox::DecimalDigit(key);
+    return KeyAccepted(FieldRule(TFieldId::RxBufferSize).Keys, key);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TPageForm.h"
+#include "FieldRules.h"
 
 #include <QByteArray>
 #include <QString>
@@ -47,7 +48,7 @@ public:
 
     // The most items a list is built with from the file; larger counts are
     // taken as unusable, like a value that is not a number.
-    static constexpr int MaxFileChoices = 255;
+    static constexpr int MaxFileChoices = MaxProductChoices;
 
 private:
     std::optional<int> ReadChoiceCount(const QByteArray& key) const;

@@ -1,6 +1,7 @@
 #include "PageValidation.h"
 
 #include "BluetoothUnit.h"
+#include "FieldRules.h"
 #include "MultiCommUnit.h"
 #include "PageIndex.h"
 #include "SecurityUnit.h"
@@ -24,114 +25,99 @@ bool NoSelection(const QComboBox* list)
     return list->currentIndex() < 0;
 }
 
-TPageFault Fault(QWidget* control, const char* detail, const char* maintenance)
+// The report of a field whose requirement fails, in the table's words.
+TPageFault Fault(QWidget* control, TFieldId id)
 {
-    return {control, QString::fromLatin1(detail), QString::fromLatin1(maintenance)};
+    const TFieldRule& rule = FieldRule(id);
+    return {control, QString::fromLatin1(rule.FaultDetail), QString::fromLatin1(rule.FaultMaintenance)};
 }
 
-Result CheckBluetooth(const TBluetoothForm& page, bool legacyDevice)
+// Whether the control meets its field's requirement on this module type. A
+// field the type does not require (or lacks) always does.
+bool Meets(TFieldId id, TModuleType type, const QWidget* control)
 {
-    if (Empty(page.DeviceName))
-        return Fault(page.DeviceName, "Parameter(Device Name) is empty.\r\nThis parameter must come to fill certainly.",
-                     "Fill Device Name Parameter.");
-    // Complete means all 12 characters; whether they are hex digits is the box's business.
-    if (page.RemoteBDAddr->text().size() < 12)
-        return Fault(page.RemoteBDAddr,
-                     "Parameter(Remote BD Address) is empty or not enougth.\r\n"
-                     "This parameter must come to fill certainly by 12 HEXA Numbers.",
-                     "Fill Remote BD Address Parameter by HEXA Number.");
-    if (!legacyDevice) {
-        if (Empty(page.InquiryAccessCodeSecond))
-            return Fault(page.InquiryAccessCodeSecond,
-                         "Parameter(Inquiry Access Code) is empty.\r\n"
-                         "This parameter must come to fill certainly by under 2 HEXA Numbers.",
-                         "Fill Inquiry Access Code Parameter by HEXA Number.");
-        if (Empty(page.ClassOfDevice))
-            return Fault(page.ClassOfDevice,
-                         "Parameter(Class of Device) is empty.\r\n"
-                         "This parameter must come to fill certainly by under 6 HEXA Numbers.",
-                         "Fill Class of Device Parameter by HEXA Number.");
+    if (!FieldRequired(id, type))
+        return true;
+    switch (FieldRule(id).Required) {
+    case TRequirement::Filled: return !Empty(static_cast<const TEditBox*>(control));
+    // Complete means all its characters; whether they are hex digits is the box's business.
+    case TRequirement::Complete:
+        return static_cast<const TEditBox*>(control)->text().size() >= FieldRule(id).Limit;
+    case TRequirement::Selected: return !NoSelection(static_cast<const QComboBox*>(control));
+    case TRequirement::None: return true;
     }
-    if (Empty(page.LinkTimeout))
-        return Fault(page.LinkTimeout,
-                     "Parameter(Link Supervision Timeout) is empty.\r\n"
-                     "This parameter must come to fill certainly by Decimal Number.",
-                     "Fill Link Supervision Timeout Parameter by Decimal Number.");
-    if (legacyDevice)
-        return std::nullopt;
-    if (Empty(page.ServiceName))
-        return Fault(page.ServiceName, "Parameter(Service Name) is empty.\r\nThis parameter must come to fill any word.",
-                     "Fill Service Name Parameter.");
+    return true;
+}
+
+struct TCheckedControl
+{
+    TFieldId Id;
+    QWidget* Control;
+};
+
+// The fields of a page in the order they are tested; the first that fails is reported.
+Result FirstFault(std::initializer_list<TCheckedControl> controls, TModuleType type)
+{
+    for (const TCheckedControl& c : controls) {
+        if (!Meets(c.Id, type, c.Control))
+            return Fault(c.Control, c.Id);
+    }
     return std::nullopt;
 }
 
-Result CheckSecurity(const TSecurityForm& page)
+Result CheckBluetooth(const TBluetoothForm& page, TModuleType type)
 {
-    if (Empty(page.PinCode))
-        return Fault(page.PinCode, "Parameter(Pin Code) is empty.\r\nThis parameter must come to fill certainly.",
-                     "Fill Pin Code Parameter by Decimal Number.");
-    return std::nullopt;
+    return FirstFault({{TFieldId::DeviceName, page.DeviceName},
+                       {TFieldId::RemoteBDAddr, page.RemoteBDAddr},
+                       {TFieldId::InquiryAccessCode, page.InquiryAccessCodeSecond},
+                       {TFieldId::ClassOfDevice, page.ClassOfDevice},
+                       {TFieldId::LinkTimeout, page.LinkTimeout},
+                       {TFieldId::ServiceName, page.ServiceName}},
+                      type);
 }
 
-Result CheckSystem(const TSystemForm& page, bool legacyDevice, bool legacyFastSwitch)
+Result CheckSecurity(const TSecurityForm& page, TModuleType type)
 {
-    if (Empty(page.EscapeChar))
-        return Fault(page.EscapeChar,
-                     "Parameter(Escape Character) is empty.\r\n"
-                     "This parameter must come to fill certainly by 2 HEXA Numbers.",
-                     "Fill Escape Character Parameter by HEXA Number.");
-    if (Empty(page.DebugChar))
-        return Fault(page.DebugChar,
-                     "Parameter(Debug Character) is empty.\r\n"
-                     "This parameter must come to fill certainly by 2 HEXA Numbers.",
-                     "Fill Debug Character Parameter by HEXA Number.");
-    // Older modules have no connection delay, and only "2.0" ones switch streams fast.
-    if (legacyDevice && !legacyFastSwitch)
-        return std::nullopt;
-    if (!legacyDevice && Empty(page.ConnectionDelayTime))
-        return Fault(page.ConnectionDelayTime,
-                     "Parameter(Connection Delay Time) is empty.\r\n"
-                     "This parameter must come to fill certainly by Decimal Numbers.",
-                     "Fill Connection Delay Time Parameter by Decimal Number.");
-    if (NoSelection(page.StreamSwitchingFast))
-        return Fault(page.StreamSwitchingFast,
-                     "Parameter(Stream Switching Fast) is wrong.\r\nThis parameter must be ENABLE or DISABLE.",
-                     "Reselect this parameter.");
-    return std::nullopt;
+    return FirstFault({{TFieldId::PinCode, page.PinCode}}, type);
 }
 
-Result CheckMultiComm(const TMultiCommForm& page)
+Result CheckSystem(const TSystemForm& page, TModuleType type)
 {
-    if (Empty(page.RxBufferSize))
-        return Fault(page.RxBufferSize,
-                     "Parameter(Rx Buffer Size) is empty.\r\n"
-                     "This parameter must come to fill certainly by Decimal Numbers.",
-                     "Fill Rx Buffer Size Parameter by Decimal Number.");
-    return std::nullopt;
+    return FirstFault({{TFieldId::EscapeChar, page.EscapeChar},
+                       {TFieldId::DebugChar, page.DebugChar},
+                       {TFieldId::ConnectionDelayTime, page.ConnectionDelayTime},
+                       {TFieldId::StreamSwitchingFast, page.StreamSwitchingFast}},
+                      type);
+}
+
+Result CheckMultiComm(const TMultiCommForm& page, TModuleType type)
+{
+    return FirstFault({{TFieldId::RxBufferSize, page.RxBufferSize}}, type);
 }
 
 } // namespace
 
 std::optional<TPageFault> CheckPage(int pageIndex, QWidget* page, bool legacyDevice, bool legacyFastSwitch)
 {
+    const TModuleType type = ModuleTypeOf(legacyDevice, legacyFastSwitch);
     // A page object of another kind than the index names has none of the
     // controls to test; it is let through rather than taken apart.
     switch (pageIndex) {
     case PageBluetooth:
         if (const auto* p = dynamic_cast<const TBluetoothForm*>(page))
-            return CheckBluetooth(*p, legacyDevice);
+            return CheckBluetooth(*p, type);
         break;
     case PageSecurity:
         if (const auto* p = dynamic_cast<const TSecurityForm*>(page))
-            return CheckSecurity(*p);
+            return CheckSecurity(*p, type);
         break;
     case PageSystem:
         if (const auto* p = dynamic_cast<const TSystemForm*>(page))
-            return CheckSystem(*p, legacyDevice, legacyFastSwitch);
+            return CheckSystem(*p, type);
         break;
     case PageMultiComm:
         if (const auto* p = dynamic_cast<const TMultiCommForm*>(page))
-            return CheckMultiComm(*p);
+            return CheckMultiComm(*p, type);
         break;
     default:
         break;

@@ -10,14 +10,13 @@
 TSecurityForm::TSecurityForm(QWidget* parent)
     : TPageForm(QStringLiteral("SECURITY PARAMETERS"), parent)
 {
-    Auth = AddList(QStringLiteral("AUTHENTICATION"), 0, 120, {});
+    Auth = AddList(QString::fromLatin1(FieldRule(TFieldId::Auth).Caption), 0, 120, {});
     SspNote = new QLabel(QStringLiteral("* SSP : Secure Simple Pairing\n   (Bluetooth 2.1 modules only)"), this);
     SspNote->setFont(SkinFont(false));
     SspNote->setGeometry(ControlLeft, Row(0) + ControlHeight + 3, width() - ControlLeft - 8, 30);
     SspNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    PinCode = AddEdit(QStringLiteral("PIN CODE"), 2, 120, 12);
-    PinCode->SetUpperCase(true);
-    Encry = AddList(QStringLiteral("ENCRYPTION"), 3, 120, {QStringLiteral("DISABLE"), QStringLiteral("ENABLE")});
+    PinCode = AddFieldEdit(TFieldId::PinCode, 2, 120);
+    Encry = AddFieldList(TFieldId::Encry, 3, 120);
 
     connect(Auth, &QComboBox::activated, this, &TSecurityForm::AuthChange);
     connect(PinCode, &QLineEdit::textChanged, this, &TSecurityForm::PinCodeChange);
@@ -29,10 +28,8 @@ void TSecurityForm::LoadFromParams()
     if (!Group)
         return;
     Auth->clear();
-    Auth->addItem(QStringLiteral("DISABLE"));
-    Auth->addItem(QStringLiteral("ENABLE"));
-    if (!LegacyDevice)
-        Auth->addItem(QStringLiteral("SSP"));
+    // SSP is offered by current modules only.
+    Auth->addItems(FieldItems(TFieldId::Auth, LegacyDevice ? TModuleType::Legacy : TModuleType::Current));
     // A stored choice the list does not offer (SSP on a legacy module) shows
     // nothing and stays stored until the user picks an item.
     Auth->setCurrentIndex(Group->Auth >= 0 && Group->Auth < Auth->count() ? Group->Auth : -1);

@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr QChar Backspace = QChar(8);
-
 void SelectIndex(QComboBox* list, qint32 index)
 {
     list->setCurrentIndex(index >= 0 && index < list->count() ? index : -1);
@@ -21,28 +19,23 @@ void SelectIndex(QComboBox* list, qint32 index)
 TSystemForm::TSystemForm(QWidget* parent)
     : TPageForm(QStringLiteral("SYSTEM PARAMETERS"), parent)
 {
-    const QStringList offOn{QStringLiteral("DISABLE"), QStringLiteral("ENABLE")};
-    StatusMessage = AddList(QStringLiteral("STATUS MESSAGE"), 0, 120, offOn);
-    ConnectionMode = AddList(QStringLiteral("CONNECTION MODE"), 1, 120,
-                             {QStringLiteral("MODE 1"), QStringLiteral("MODE 2"), QStringLiteral("MODE 3"),
-                              QStringLiteral("MODE 4")});
+    StatusMessage = AddFieldList(TFieldId::StatusMessage, 0, 120);
+    ConnectionMode = AddFieldList(TFieldId::ConnectionMode, 1, 120);
 
     // The escape sequence may be several characters long, unlike the debug character.
-    EscapeChar = AddEdit(QStringLiteral("ESCAPE CHARACTER (HEXA)"), 2, 120, 12);
-    EscapeChar->SetUpperCase(true);
+    EscapeChar = AddFieldEdit(TFieldId::EscapeChar, 2, 120);
     EscapeChar->KeyFilter = &TSystemForm::EscapeCharKeyPress;
     AddHint(QStringLiteral("( 00 ~ FF )"), 2, ControlLeft + 120);
 
-    DebugChar = AddEdit(QStringLiteral("DEBUG CHARACTER (HEXA)"), 3, 60, 2);
-    DebugChar->SetUpperCase(true);
+    DebugChar = AddFieldEdit(TFieldId::DebugChar, 3, 60);
     DebugChar->KeyFilter = &TSystemForm::DebugCharKeyPress;
     AddHint(QStringLiteral("( 00 ~ FF )"), 3, ControlLeft + 60);
 
-    ConnectionDelayTime = AddEdit(QStringLiteral("CONNECTION DELAY TIME"), 4, 60, 6);
+    ConnectionDelayTime = AddFieldEdit(TFieldId::ConnectionDelayTime, 4, 60);
     ConnectionDelayTime->KeyFilter = &TSystemForm::ConnectionDelayTimeKeyPress;
     AddHint(QStringLiteral("mSec ( 00 ~ 99 )"), 4, ControlLeft + 60);
 
-    StreamSwitchingFast = AddList(QStringLiteral("STREAM SWITCHING FAST"), 5, 120, offOn);
+    StreamSwitchingFast = AddFieldList(TFieldId::StreamSwitchingFast, 5, 120);
 
     connect(StatusMessage, &QComboBox::activated, this, &TSystemForm::StatusMessageChange);
     connect(ConnectionMode, &QComboBox::activated, this, &TSystemForm::ConnectionModeChange);
@@ -127,15 +120,15 @@ void TSystemForm::StreamSwitchingFastChange()
 
 bool TSystemForm::EscapeCharKeyPress(QChar key)
 {
-    return key == Backspace || TEditBox::HexDigit(key);
+    return KeyAccepted(FieldRule(TFieldId::EscapeChar).Keys, key);
 }
 
 bool TSystemForm::DebugCharKeyPress(QChar key)
 {
-    return key == Backspace || TEditBox::HexDigit(key);
+    return KeyAccepted(FieldRule(TFieldId::DebugChar).Keys, key);
 }
 
 bool TSystemForm::ConnectionDelayTimeKeyPress(QChar key)
 {
-    return key == Backspace || TEditBox::DecimalDigit(key);
+    return KeyAccepted(FieldRule(TFieldId::ConnectionDelayTime).Keys, key);
 }

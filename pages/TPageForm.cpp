@@ -68,3 +68,20 @@ QComboBox* TPageForm::AddList(const QString& caption, int row, int width, const 
         label->setBuddy(list);
     return list;
 }
+
+TEditBox* TPageForm::AddFieldEdit(TFieldId id, int row, int width, int left)
+{
+    const TFieldRule& rule = FieldRule(id);
+    TEditBox* edit = AddEdit(QString::fromLatin1(rule.Caption), row, width, rule.Limit, left);
+    edit->SetUpperCase(rule.UpperCase);
+    if (rule.Keys != TFieldKeys::Any) {
+        const TFieldKeys keys = rule.Keys;
+        edit->KeyFilter = [keys](QChar key) { return KeyAccepted(keys, key); };
+    }
+    return edit;
+}
+
+QComboBox* TPageForm::AddFieldList(TFieldId id, int row, int width)
+{
+    return AddList(QString::fromLatin1(FieldRule(id).Caption), row, width, FieldItems(id, TModuleType::Current));
+}

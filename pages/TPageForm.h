@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FieldRules.h"
+
 #include <QWidget>
 
 class QComboBox;
@@ -37,6 +39,10 @@ protected:
     TEditBox* AddEdit(const QString& caption, int row, int width, int maxLength, int left = ControlLeft);
     // A select-only list in row `row`.
     QComboBox* AddList(const QString& caption, int row, int width, const QStringList& items, int left = ControlLeft);
+    // The same for a setting of the field table: caption, typing limit, upper case,
+    // accepted keys and the designed items come from its rule.
+    TEditBox* AddFieldEdit(TFieldId id, int row, int width, int left = ControlLeft);
+    QComboBox* AddFieldList(TFieldId id, int row, int width);
 
 private:
     QString m_heading;

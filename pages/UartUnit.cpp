@@ -27,15 +27,10 @@ void SelectText(QComboBox* list, const QByteArray& text)
 TUartForm::TUartForm(QWidget* parent)
     : TPageForm(QStringLiteral("UART PARAMETERS"), parent)
 {
-    BaudRate = AddList(QStringLiteral("BAUDRATE"), 0, 120,
-                       {QStringLiteral("1200"), QStringLiteral("2400"), QStringLiteral("4800"), QStringLiteral("9600"),
-                        QStringLiteral("19200"), QStringLiteral("38400"), QStringLiteral("57600"),
-                        QStringLiteral("115200"), QStringLiteral("230400")});
-    ParityBit = AddList(QStringLiteral("PARITY BIT"), 1, 120,
-                        {QStringLiteral("None"), QStringLiteral("Even"), QStringLiteral("Odd")});
-    StopBit = AddList(QStringLiteral("STOP BIT"), 2, 120, {QStringLiteral("1"), QStringLiteral("2")});
-    HWFlowControl = AddList(QStringLiteral("H/W FLOW CONTROL"), 3, 120,
-                            {QStringLiteral("DISABLE"), QStringLiteral("ENABLE")});
+    BaudRate = AddFieldList(TFieldId::BaudRate, 0, 120);
+    ParityBit = AddFieldList(TFieldId::ParityBit, 1, 120);
+    StopBit = AddFieldList(TFieldId::StopBit, 2, 120);
+    HWFlowControl = AddFieldList(TFieldId::HWFlowControl, 3, 120);
 
     connect(BaudRate, &QComboBox::activated, this, &TUartForm::BaudRateChange);
     connect(ParityBit, &QComboBox::activated, this, &TUartForm::ParityBitChange);

@@ -72,6 +72,7 @@ enum class SerialWaitResult {
     Stopped, // StopWait was called
     Gone,    // the device hung up (unplugged); no more events will come
     Failed,  // the wait itself failed; the error number says why
+    TimedOut, // a timed wait ran out before anything happened
 };
 
 class ISerialDevice

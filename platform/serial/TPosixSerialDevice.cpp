@@ -303,6 +303,11 @@ int TPosixSerialDevice::InputCount(qint32& count)
 
 SerialWaitResult TPosixSerialDevice::WaitEvent(quint32& events, int& error)
 {
+    return WaitEventFor(events, error, -1);
+}
+
+SerialWaitResult TPosixSerialDevice::WaitEventFor(quint32& events, int& error, int timeoutMs)
+{
     events = 0;
     error = 0;
     // Not under the lock: this wait has no end of its own, and the caller
@@ -314,15 +319,23 @@ SerialWaitResult TPosixSerialDevice::WaitEvent(quint32& events, int& error)
         error = EBADF;
         return SerialWaitResult::Failed;
     }
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
+        int wait = -1;
+        if (timeoutMs >= 0) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            wait = left > 0 ? int(left) : 0;
+        }
         epoll_event ready[2] {};
-        const int n = ::epoll_wait(pollFd, ready, 2, -1);
+        const int n = ::epoll_wait(pollFd, ready, 2, wait);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
             error = errno;
             return SerialWaitResult::Failed;
         }
+        if (n == 0 && timeoutMs >= 0 && Clock::now() >= deadline)
+            return SerialWaitResult::TimedOut;
         bool line = false;
         quint32 lineBits = 0;
         for (int i = 0; i < n; ++i) {

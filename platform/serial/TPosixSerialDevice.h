@@ -35,6 +35,11 @@ public:
     SerialWaitResult WaitEvent(quint32& events, int& error) override;
     void StopWait() override;
 
+    // WaitEvent with a limit: TimedOut once `timeoutMs` pass without an event
+    // (a negative limit waits for good). For programs that wait on the line
+    // themselves instead of through the component's event thread.
+    SerialWaitResult WaitEventFor(quint32& events, int& error, int timeoutMs);
+
     // The line as the driver holds it now.
     int ReadLine(TermiosLine::Readback& readback) const;
 

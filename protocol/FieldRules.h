@@ -1,0 +1,200 @@
+#pragma once
+
+#include "PropertyUnit.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The rules every editable setting follows, kept in one table: which page shows
+// it under which caption, how long it may be typed, which characters it takes,
+// its range, whether it must be filled, and which module types have it at all.
+// The pages, the window's sequencer and the command-line program all read it;
+// none of them keeps a rule of its own. No widgets here.
+
+// ---------------------------------------------------------------- module type
+
+// What the handshake's version answer makes of the module.
+enum class TModuleType {
+    Current,     // any answer but "ERROR" and "2.0"
+    LegacyFast,  // "2.0": legacy, with fast stream switching
+    Legacy,      // "ERROR": legacy, without fast stream switching
+};
+
+TModuleType ModuleTypeOf(bool legacyDevice, bool legacyFastSwitch);
+TModuleType ModuleTypeFromVersionAnswer(const QByteArray& answer);
+inline bool IsLegacy(TModuleType type) { return type != TModuleType::Current; }
+// "current", "legacy-fast", "legacy".
+QByteArray ModuleTypeName(TModuleType type);
+std::optional<TModuleType> ModuleTypeFromName(const QByteArray& name);
+
+// ---------------------------------------------------------------- step plans
+
+// Reading: the info steps queried, in order. Current: 0..16 then 17 (the model
+// query); legacy with fast switching: 0..9 then 16 in place of 10; legacy: 0..9.
+QList<int> ReadPlan(TModuleType type);
+// The step actually queried when the sequence has come to `step` (10 becomes 16
+// on a legacy module with fast switching).
+int ReadStepToQuery(TModuleType type, int step);
+// Whether the answer to `step` ends the reading.
+bool IsLastReadStep(TModuleType type, int step);
+// The progress gauge's maximum while reading: 17, 10 or 9.
+int ReadGaugeMaximum(TModuleType type);
+
+// Writing: steps 0..LastWriteStep are sent, each answered "OK": 21, 15 or 14.
+int LastWriteStep(TModuleType type);
+
+// ---------------------------------------------------------------- fields
+
+enum class TFieldId {
+    DeviceName,
+    Role,
+    RemoteBDAddr,
+    InquiryAccessCode,
+    ClassOfDevice,
+    PowerSave,
+    LinkTimeout,
+    SupportProfile,
+    ServiceName,
+    Auth,
+    PinCode,
+    Encry,
+    StatusMessage,
+    ConnectionMode,
+    EscapeChar,
+    DebugChar,
+    ConnectionDelayTime,
+    StreamSwitchingFast,
+    BaudRate,
+    ParityBit,
+    StopBit,
+    HWFlowControl,
+    OperationMode,
+    NumberOfDevice,
+    RxBufferSize,
+};
+inline constexpr int FieldCount = 25;
+
+enum class TFieldKind { Text, List };
+// Characters a text field takes (as typed; backspace always passes).
+enum class TFieldKeys { Any, Hex, Decimal };
+// What leaving the page or writing requires of the field.
+enum class TRequirement {
+    None,
+    Filled,    // not empty (a lone space is a value)
+    Complete,  // filled to its whole length
+    Selected,  // a list with an item selected
+};
+
+// Module types as bits, for support and requirement masks.
+enum TModuleTypeBits : unsigned {
+    OnCurrent = 1,
+    OnLegacyFast = 2,
+    OnLegacy = 4,
+    OnAll = 7,
+};
+unsigned ModuleTypeBit(TModuleType type);
+
+struct TFieldRule
+{
+    TFieldId Id;
+    int Page;              // the page's index: 1 Bluetooth, 2 Security, 3 System, 4 UART, 5 Multi-connection
+    const char* Section;   // profile section: "BLUETOOTH", "SECURITY", "SYSTEM", "UART", "MULTI-CONNECTION"
+    const char* Caption;   // the page's caption, and the profile key
+    TFieldKind Kind;
+    int Limit;             // typing limit of a text field; 0 for lists
+    TFieldKeys Keys;
+    bool UpperCase;        // typed letters become upper case
+    qint64 Maximum;        // largest value of a hex or decimal field; -1 when only the limit bounds it
+    unsigned Supported;    // module types that have the setting
+    TRequirement Required;
+    unsigned RequiredOn;   // module types on which the requirement holds
+    const char* FaultDetail;       // the page check's report when the requirement fails
+    const char* FaultMaintenance;
+};
+
+const QList<TFieldRule>& FieldRules();
+const TFieldRule& FieldRule(TFieldId id);
+// Looks a field up by section and caption, both without regard to letter case.
+const TFieldRule* FindFieldRule(const QByteArray& section, const QByteArray& caption);
+QStringList ProfileSections();
+
+bool FieldSupported(TFieldId id, TModuleType type);
+bool FieldRequired(TFieldId id, TModuleType type);
+bool KeyAccepted(TFieldKeys keys, QChar key);
+bool TextAccepted(TFieldKeys keys, const QByteArray& text);
+
+// The items a list offers, as designed and for the module type (the SSP choice
+// of AUTHENTICATION exists on current modules only). OPERATION MODE and NUMBER
+// OF DEVICE take the product list's counts into account when given.
+QStringList FieldItems(TFieldId id, TModuleType type, std::optional<int> operationModes = std::nullopt,
+                       std::optional<int> devices = std::nullopt);
+
+// The inquiry access code's editable part is two hex digits up to 3F.
+inline constexpr int AccessCodeMaximum = 0x3F;
+bool AccessCodeInRange(const QString& text);
+
+// ---------------------------------------------------------------- model rules
+
+// Three models change their role and UART speed only in the fourth connection mode.
+bool RoleAndBaudNeedModeFour(const QByteArray& model);
+bool RoleAndBaudEditable(const QByteArray& model, qint32 connectionMode);
+
+// The product list's OPMODE / NUMBEROFDEVICE value as a count: nothing when the
+// text is missing, not a decimal number, or absurdly large.
+inline constexpr int MaxProductChoices = 255;
+std::optional<int> ProductChoiceCount(const QByteArray& text);
+// Items of the two lists for a product list count: "MODE 0".."MODE n-1" (one item
+// "MODE 0" when n is 1 or less) and "1".."c" (one item "1" when c is 1 or less).
+QStringList OperationModeItems(int count);
+QStringList NumberOfDeviceItems(int count);
+
+// ---------------------------------------------------------------- values as shown
+
+// The value as its page shows it: list fields by their item text ("SLAVE",
+// "MODE 4", "Even"), numbers in decimal, texts whole. A stored list choice the
+// list does not offer is given as its number.
+QByteArray ShownValue(TFieldId id, const TParameters& params);
+
+// What the rules make of a set of changes against what the module holds.
+struct TSettingChange
+{
+    TFieldId Id;
+    QByteArray Value;  // as the page would show it
+};
+
+struct TSettingProblem
+{
+    TFieldId Id;
+    QString Text;
+};
+
+struct TRuleContext
+{
+    TModuleType Type = TModuleType::Current;
+    QByteArray Model;
+    std::optional<int> OperationModes;  // from the product list, for the model
+    std::optional<int> Devices;
+};
+
+struct TApplyResult
+{
+    QList<TSettingProblem> Errors;
+    QList<TSettingProblem> Warnings;  // settings skipped because the module type lacks them
+    bool Ok() const { return Errors.isEmpty(); }
+};
+
+// Starts the working copy from what was read (every field) and applies the
+// changes under the pages' rules: a value equal to what the module holds is
+// always taken; a setting the module type lacks is skipped with a warning;
+// otherwise length, characters, range, requirement and list items are checked,
+// then the model's MODE 4 rule and the single-connection rule of MODE 0 (one
+// device, no buffer). `edit` is complete and valid when the result is Ok.
+TApplyResult ApplySettings(const QList<TSettingChange>& changes, const TParameters& read, TParameters& edit,
+                           const TRuleContext& context);
+
+// Copies every one of the thirty fields.
+void CopyAllFields(const TParameters& source, TParameters& target);
