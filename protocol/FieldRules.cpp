@@ -237,6 +237,46 @@ std::optional<QString> CheckChangedValue(const TFieldRule& rule, const QByteArra
     return std::nullopt;
 }
 
+void StoreValue(TFieldId id, const QByteArray& value, TParameters& p);
+
+bool IsNumber(const QByteArray& value)
+{
+    bool ok = false;
+    value.toInt(&ok, 10);
+    return ok;
+}
+
+} // namespace
+
+std::optional<QString> CheckValueForm(TFieldId id, const QByteArray& value)
+{
+    const TFieldRule& rule = FieldRule(id);
+    if (rule.Kind == TFieldKind::List) {
+        QByteArray accepted;
+        if (IsNumber(value) && !StoredAsText(id))
+            return std::nullopt;
+        TRuleContext widest;
+        widest.OperationModes = MaxProductChoices;
+        widest.Devices = MaxProductChoices;
+        if (!CheckChangedValue(rule, value, widest, &accepted))
+            return std::nullopt;
+        if (StoredAsText(id))
+            return std::nullopt;  // a text choice (a speed, say) the list lacks may be what a module holds
+        return CheckChangedValue(rule, value, widest, &accepted);
+    }
+    if (value.isEmpty() && rule.Required != TRequirement::None)
+        return Flat(rule.FaultDetail);
+    const QByteArray text = rule.UpperCase ? value.toUpper() : value;
+    if (!TextAccepted(rule.Keys, text)) {
+        return QStringLiteral("\"%1\" takes only %2")
+            .arg(QString::fromLatin1(text),
+                 rule.Keys == TFieldKeys::Hex ? QStringLiteral("hex digits") : QStringLiteral("decimal digits"));
+    }
+    return std::nullopt;
+}
+
+namespace {
+
 void StoreValue(TFieldId id, const QByteArray& value, TParameters& p)
 {
     const TFieldRule& rule = FieldRule(id);

@@ -196,5 +196,12 @@ struct TApplyResult
 TApplyResult ApplySettings(const QList<TSettingChange>& changes, const TParameters& read, TParameters& edit,
                            const TRuleContext& context);
 
+// The part of the rules that holds whatever the module: a list value must be one
+// of the items any module type offers (or a plain number, the form a choice the
+// list lacks is shown in), a required field must not be empty, and a text takes
+// only its accepted characters. Length, range and completeness are left out: a
+// module may hold a longer value, and what it holds is always taken back.
+std::optional<QString> CheckValueForm(TFieldId id, const QByteArray& value);
+
 // Copies every one of the thirty fields.
 void CopyAllFields(const TParameters& source, TParameters& target);

@@ -172,6 +172,9 @@ std::vector<Answer> ModuleCore::command(const std::string& line)
     const std::string& bad = m_options.errorOnCommandPrefix;
     if (!bad.empty() && (line == bad || commandName(line) == bad))
         return one(kError);
+    const std::string& ignored = m_options.ignoreCommand;
+    if (!ignored.empty() && (line == ignored || commandName(line) == ignored))
+        return one(kOk);
 
     if (line == "ATZ") {
         restart();

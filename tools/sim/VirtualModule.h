@@ -43,6 +43,8 @@ struct Options {
     int silentFromCommand = -1;           // from this command on: no answer, nothing applied
     std::string errorOnCommandPrefix;     // "ERROR", nothing applied, to the command whose whole text or
                                           // name (text before the first ',' or '=') equals this
+    std::string ignoreCommand;            // "OK" to the command of this whole text or name, but nothing is
+                                          // stored: the module keeps its old value
     int wrongCountInfo = -1;              // this info query (0..16, 100) answers with one item too few (lists)
                                           // or one too many (single values)
     int nonNumericInfo = -1;              // this info query answers a number item as "X"

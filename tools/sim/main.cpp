@@ -45,6 +45,8 @@ Faults (commands are numbered from 1; the waking debug character is command 1):
   --silent-from=N             answer nothing, and do nothing, from command N on
   --error-on=COMMAND          answer "ERROR" to COMMAND, given whole (AT+BTINFO?4, AT&F)
                               or by name (AT+BTSEC), or as <1E> for the debug character
+  --ignore=COMMAND            answer "OK" to COMMAND (whole or by name, as --error-on)
+                              but keep the old value
   --wrong-count-info=N        info query N (0..16, 100) answers with a wrong item count
   --non-numeric-info=N        info query N answers a number item as "X"
   --noise                     send a few junk bytes (never CR or LF) before every answer
@@ -91,7 +93,7 @@ int main(int argc, char** argv)
     enum {
         Type = 1000, Model, NoModel, DebugChar, ErrorOnWrongDebugChar, Device, NoDevices, InquiryPace, Link,
         StateFile, Transcript, SilentFrom, ErrorOn, WrongCount, NonNumeric, Noise, BareOk, Bursts, Seed, Echo,
-        AnswerDelay, VanishAfter, Set, Help
+        AnswerDelay, VanishAfter, Set, Ignore, Help
     };
     static const option longOptions[] = {
         {"type", required_argument, nullptr, Type},
@@ -108,6 +110,7 @@ int main(int argc, char** argv)
         {"transcript", required_argument, nullptr, Transcript},
         {"silent-from", required_argument, nullptr, SilentFrom},
         {"error-on", required_argument, nullptr, ErrorOn},
+        {"ignore", required_argument, nullptr, Ignore},
         {"wrong-count-info", required_argument, nullptr, WrongCount},
         {"non-numeric-info", required_argument, nullptr, NonNumeric},
         {"noise", no_argument, nullptr, Noise},
@@ -178,6 +181,7 @@ int main(int argc, char** argv)
         case Transcript: o.transcriptPath = arg; break;
         case SilentFrom: if (!needInt(o.silentFromCommand)) return usageError("bad --silent-from"); break;
         case ErrorOn: o.errorOnCommandPrefix = arg; break;
+        case Ignore: o.ignoreCommand = arg; break;
         case WrongCount: if (!needInt(o.wrongCountInfo)) return usageError("bad --wrong-count-info"); break;
         case NonNumeric: if (!needInt(o.nonNumericInfo)) return usageError("bad --non-numeric-info"); break;
         case Noise: o.noise = true; break;

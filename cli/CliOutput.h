@@ -1,0 +1,53 @@
+#pragma once
+
+#include "PortJob.h"
+
+#include <QJsonObject>
+#include <QStringList>
+
+#include <chrono>
+#include <mutex>
+#include <vector>
+
+// What the program prints while the ports run and after: progress on standard
+// error (one redrawn line per port on a terminal, plain lines otherwise), each
+// port's errors and warnings as they happen, and a table at the end.
+class TProgressBoard
+{
+public:
+    TProgressBoard(const QStringList& ports, bool quiet, bool terminal);
+
+    void Started(int index);
+    void Update(int index, const QByteArray& model, const QString& doing, int step, int steps);
+    void Finished(int index, const TPortResult& result);
+    void Trace(const QString& port, const QString& line);
+    void Done(const std::vector<TPortResult>& results);
+
+private:
+    struct TRow
+    {
+        QString Port;
+        QByteArray Model;
+        QString Doing = QStringLiteral("waiting");
+        int Step = 0;
+        int Steps = 0;
+        bool Finished = false;
+    };
+
+    QString RowText(const TRow& row) const;
+    void Redraw(bool force);
+    void Print(const QString& line);
+
+    std::mutex m_lock;
+    std::vector<TRow> m_rows;
+    bool m_quiet;
+    bool m_terminal;
+    bool m_drawn = false;
+    std::chrono::steady_clock::time_point m_lastDraw;
+};
+
+QJsonObject ResultJson(const TPortResult& result, const TJobPlan& plan);
+// The text a successful port puts on standard output (or into its -o file).
+QByteArray ResultText(const TPortResult& result, const TJobPlan& plan, bool severalPorts);
+QString OutputPath(const QString& pattern, const TPortResult& result);
+bool WriteFile(const QString& path, const QByteArray& bytes);
