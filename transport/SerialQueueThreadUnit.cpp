@@ -1,5 +1,7 @@
 #include "SerialQueueThreadUnit.h"
 
+#include "CycleSchedule.h"
+
 #include <chrono>
 
 TSerialQueueThread::TSerialQueueThread() = default;
@@ -34,6 +36,10 @@ void TSerialQueueThread::Stop()
 void TSerialQueueThread::Execute()
 {
     m_frames.Reset();
+    // The rhythm is part of the behaviour: one piece per 10 ms cycle at most.
+    // Cycles start on a fixed grid; only a stop cuts the wait short.
+    TCycleSchedule schedule(std::chrono::milliseconds(10));
+    schedule.Begin();
     for (;;) {
         {
             std::lock_guard lock(m_stopLock);
@@ -45,10 +51,9 @@ void TSerialQueueThread::Execute()
                 Deliver(*response);
             ++m_piecesTaken;
         }
-        // The rhythm is part of the behaviour: one piece per 10 ms at most,
-        // with the pause after every cycle. Only a stop cuts the pause short.
+        const auto next = schedule.Next();
         std::unique_lock lock(m_stopLock);
-        m_stopSignal.wait_for(lock, std::chrono::milliseconds(10), [this] { return m_stopRequested; });
+        m_stopSignal.wait_until(lock, next, [this] { return m_stopRequested; });
     }
 }
 
