@@ -240,11 +240,12 @@ TSession Connect(TLine& line, const TJobPlan& plan, const QString& port, quint8 
 }
 
 // Reads every setting of the module type, as READ does.
-void ReadAll(TLine& line, const TSession& session, TParameters& read, int& step, int steps, const TProgress& progress)
+void ReadAll(TLine& line, const TSession& session, TParameters& read, int& step, int steps, const TProgress& progress,
+             const QString& doing = QStringLiteral("reading"))
 {
     TParameters scratch;
     for (const int query : ReadPlan(session.Type)) {
-        progress(QStringLiteral("reading"), ++step, steps);
+        progress(doing, ++step, steps);
         const QByteArray answer =
             Exchange(line, InfoQuery(query), NoAnswerReport(TExchange::Reading, query));
         if (!StoreInfoAnswer(query, answer, read, scratch))
@@ -416,7 +417,7 @@ void RunJob(const TJobPlan& plan, int number, TPortResult& result, const TProgre
             progress(QStringLiteral("verifying"), step, steps);
             const TSession second = Connect(again, plan, result.Port, debugChar);
             TParameters back;
-            ReadAll(again, second, back, step, steps, progress);
+            ReadAll(again, second, back, step, steps, progress, QStringLiteral("verifying"));
             Restart(again);
             QStringList differences;
             for (const TFieldRule& rule : FieldRules()) {

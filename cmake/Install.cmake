@@ -6,6 +6,8 @@
 #                                       executable (the /proc/self/exe path, so the
 #                                       symlink below does not move it)
 #   bin/radioset -> ../lib/radioset/radioset
+#   lib/radioset/radioset-cli           the command-line program, beside the product list too
+#   bin/radioset-cli -> ../lib/radioset/radioset-cli
 #   bin/radioset-sim                    the virtual module
 #   share/applications, share/icons, share/metainfo   desktop integration
 #   lib/udev/rules.d                    keeps ModemManager off the usual adapters
@@ -24,6 +26,11 @@ set(_radioset_link ${CMAKE_CURRENT_BINARY_DIR}/install-links/radioset)
 file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/install-links)
 file(CREATE_LINK ../${RADIOSET_PROGRAM_DIR}/radioset ${_radioset_link} SYMBOLIC)
 install(FILES ${_radioset_link} DESTINATION bin COMPONENT radioset)
+
+install(TARGETS radioset-cli RUNTIME DESTINATION ${RADIOSET_PROGRAM_DIR} COMPONENT radioset)
+set(_radioset_cli_link ${CMAKE_CURRENT_BINARY_DIR}/install-links/radioset-cli)
+file(CREATE_LINK ../${RADIOSET_PROGRAM_DIR}/radioset-cli ${_radioset_cli_link} SYMBOLIC)
+install(FILES ${_radioset_cli_link} DESTINATION bin COMPONENT radioset)
 
 install(TARGETS radioset-sim RUNTIME DESTINATION bin COMPONENT radioset)
 
@@ -76,7 +83,8 @@ security, system, UART, multi-connection). The settings are edited under
 the rules of the module's model and written back; the factory settings can
 be restored, and a master module can search for nearby devices.
 
-The package also holds radioset-sim, a virtual module on a pseudo-terminal
+The package also holds radioset-cli, which configures many modules at
+once from a profile file, one port each, radioset-sim, a virtual module on a pseudo-terminal
 for trying RadioSet without hardware, and a udev rule that keeps
 ModemManager from probing the USB-serial adapters such modules use.")
 # The libraries the program links come from dpkg-shlibdeps (the Qt 6 runtime and
