@@ -23,7 +23,7 @@ fail() {
 unset ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
   -DRADIOSET_SANITIZE=OFF -DRADIOSET_TSAN=OFF >/dev/null
-cmake --build "$build" --target radioset radioset-sim >"$build/build.log" 2>&1 || {
+cmake --build "$build" --target radioset radioset-cli radioset-sim >"$build/build.log" 2>&1 || {
   tail -40 "$build/build.log"
   fail "the Release build failed"
 }
@@ -61,6 +61,9 @@ for f in /usr/lib/radioset/radioset /usr/lib/radioset/Setup/config.ini /usr/bin/
 done
 [[ -L /usr/bin/radioset && "$(readlink -f /usr/bin/radioset)" == /usr/lib/radioset/radioset ]] \
   || fail "/usr/bin/radioset is not a link to /usr/lib/radioset/radioset"
+[[ -L /usr/bin/radioset-cli && "$(readlink -f /usr/bin/radioset-cli)" == /usr/lib/radioset/radioset-cli ]] \
+  || fail "/usr/bin/radioset-cli is not a link to /usr/lib/radioset/radioset-cli"
+/usr/bin/radioset-cli --help | grep -q "Profile format" || fail "radioset-cli --help does not describe the profile"
 appstreamcli validate --no-net /usr/share/metainfo/org.radioset.RadioSet.metainfo.xml >/dev/null \
   || fail "appstreamcli rejects the installed metainfo"
 if command -v desktop-file-validate >/dev/null; then
