@@ -38,6 +38,23 @@ public:
     SimClient& operator=(const SimClient&) = delete;
 
     bool isOpen() const { return m_fd >= 0; }
+
+    termios settings() const
+    {
+        termios t{};
+        ::tcgetattr(m_fd, &t);
+        return t;
+    }
+
+    // Sets the line's speed and character format (CSIZE, PARENB, CSTOPB bits).
+    bool setLine(speed_t speed, tcflag_t format)
+    {
+        termios t{};
+        if (::tcgetattr(m_fd, &t) != 0)
+            return false;
+        t.c_cflag = (t.c_cflag & ~(CSIZE | PARENB | CSTOPB)) | format;
+        return ::cfsetspeed(&t, speed) == 0 && ::tcsetattr(m_fd, TCSANOW, &t) == 0;
+    }
     void close()
     {
         if (m_fd >= 0)

@@ -1,5 +1,6 @@
 #include "VirtualModule.h"
 
+#include "LineTime.h"
 #include "ModuleCore.h"
 
 #include <algorithm>
@@ -91,6 +92,11 @@ struct VirtualModule::Impl {
 
     std::string line;
     std::deque<Chunk> out;
+    // With line time: bytes read but still on their way, with the time their
+    // last bit arrives; and when the last bit of each direction's latest byte
+    // is (or was) through.
+    std::deque<std::pair<Clock::time_point, char>> inbound;
+    Clock::time_point rxFreeAt{}, txFreeAt{};
     Clock::time_point lastDue{};
 
     std::vector<TranscriptEntry> transcript;
@@ -224,8 +230,69 @@ struct VirtualModule::Impl {
             onByte(static_cast<unsigned char>(c));
     }
 
+    // One character's time on the line as the tool has set it up now.
+    Clock::duration characterTime() const
+    {
+        termios t{};
+        if (master < 0 || ::tcgetattr(master, &t) != 0)
+            return Clock::duration::zero();
+        return std::chrono::duration_cast<Clock::duration>(CharacterOnLine(t).time);
+    }
+
+    // When the next byte to send has fully arrived at the tool's end.
+    Clock::time_point nextByteThrough(Clock::duration perByte) const
+    {
+        return std::max(out.front().due, txFreeAt) + perByte;
+    }
+
+    void flushPaced()
+    {
+        const auto now = Clock::now();
+        const Clock::duration perByte = characterTime();
+        writeBlocked = false;
+        while (!out.empty() && nextByteThrough(perByte) <= now) {
+            Chunk& chunk = out.front();
+            if (chunk.bytes.empty() || peerGone || master < 0) {
+                out.pop_front();
+                continue;
+            }
+            const ssize_t n = ::write(master, chunk.bytes.data(), 1);
+            if (n < 0) {
+                if (errno == EAGAIN || errno == EINTR) {
+                    writeBlocked = errno == EAGAIN;
+                    return;
+                }
+                peerGone = true;
+                continue;
+            }
+            if (n == 0)
+                return;
+            txFreeAt = nextByteThrough(perByte);
+            log(false, chunk.bytes.substr(0, 1));
+            chunk.bytes.erase(0, 1);
+            if (chunk.bytes.empty())
+                out.pop_front();
+        }
+    }
+
+    void takeArrived()
+    {
+        const auto now = Clock::now();
+        std::string arrived;
+        while (!inbound.empty() && inbound.front().first <= now) {
+            arrived += inbound.front().second;
+            inbound.pop_front();
+        }
+        if (!arrived.empty())
+            onBytes(arrived);
+    }
+
     void flushDue()
     {
+        if (options.lineTime) {
+            flushPaced();
+            return;
+        }
         const auto now = Clock::now();
         writeBlocked = false;
         while (!out.empty() && out.front().due <= now) {
@@ -258,6 +325,15 @@ struct VirtualModule::Impl {
         char buf[512];
         for (;;) {
             const ssize_t n = ::read(master, buf, sizeof buf);
+            if (n > 0 && options.lineTime) {
+                const auto now = Clock::now();
+                const Clock::duration perByte = characterTime();
+                for (ssize_t i = 0; i < n; ++i) {
+                    rxFreeAt = std::max(now, rxFreeAt) + perByte;
+                    inbound.emplace_back(rxFreeAt, buf[i]);
+                }
+                continue;
+            }
             if (n > 0) {
                 onBytes(std::string(buf, static_cast<size_t>(n)));
                 continue;
@@ -293,6 +369,7 @@ struct VirtualModule::Impl {
         master = -1;
         removeLink();
         out.clear();
+        inbound.clear();
     }
 
     void dumpState()
@@ -311,19 +388,20 @@ struct VirtualModule::Impl {
             std::rename(tmp.c_str(), options.stateFile.c_str());
     }
 
-    int timeoutMs() const
+    // How long the thread may sleep; negative: until something happens.
+    Clock::duration timeout() const
     {
-        Clock::time_point next{};
+        Clock::time_point next = Clock::time_point::max();
         if (!out.empty() && !writeBlocked)
-            next = out.front().due;
+            next = options.lineTime ? nextByteThrough(characterTime()) : out.front().due;
         else if (vanishAt != Clock::time_point{})
             next = vanishAt;
-        else
-            return -1;
+        if (!inbound.empty())
+            next = std::min(next, inbound.front().first);
+        if (next == Clock::time_point::max())
+            return Clock::duration(-1);
         const auto wait = next - Clock::now();
-        if (wait <= Clock::duration::zero())
-            return 0;
-        return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(wait).count()) + 1;
+        return std::max(wait, Clock::duration::zero());
     }
 
     // --- the module's own thread ---
@@ -332,14 +410,21 @@ struct VirtualModule::Impl {
     {
         std::unique_lock lock(mutex);
         while (!stopping) {
-            int timeout = timeoutMs();
+            Clock::duration timeout = this->timeout();
             const bool watchLine = master >= 0 && !peerGone;
+            const Clock::duration idlePoll = std::chrono::milliseconds(kIdlePollMs);
             if (master >= 0 && peerGone)
-                timeout = timeout < 0 ? kIdlePollMs : std::min(timeout, kIdlePollMs);
+                timeout = timeout < Clock::duration::zero() ? idlePoll : std::min(timeout, idlePoll);
             pollfd fds[2] = {{wake[0], POLLIN, 0},
                              {watchLine ? master : -1, static_cast<short>(POLLIN | (writeBlocked ? POLLOUT : 0)), 0}};
             lock.unlock();
-            ::poll(fds, 2, timeout);
+            if (timeout < Clock::duration::zero()) {
+                ::ppoll(fds, 2, nullptr, nullptr);
+            } else {
+                const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(timeout).count();
+                const timespec ts{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+                ::ppoll(fds, 2, &ts, nullptr);
+            }
             lock.lock();
             if ((fds[0].revents & POLLIN) != 0) {
                 char drain[64];
@@ -362,6 +447,7 @@ struct VirtualModule::Impl {
                 if (!peerGone && (revents & (POLLIN | POLLHUP | POLLERR)) != 0)
                     readAvailable(revents);
             }
+            takeArrived();
             // The settings are on disk before the answer that confirms their change leaves.
             dumpState();
             flushDue();

@@ -56,6 +56,8 @@ Faults (commands are numbered from 1; the waking debug character is command 1):
   --echo                      in configuration mode, send every received byte back
   --answer-delay=MS           send each answer no sooner than MS after its command
   --vanish-after=N            close the line for good after answering command N
+  --line-time                 pace the bytes both ways at the speed, data bits, parity
+                              and stop bits the tool set on the line
 
   --help                      show this text
 )";
@@ -93,7 +95,7 @@ int main(int argc, char** argv)
     enum {
         Type = 1000, Model, NoModel, DebugChar, ErrorOnWrongDebugChar, Device, NoDevices, InquiryPace, Link,
         StateFile, Transcript, SilentFrom, ErrorOn, WrongCount, NonNumeric, Noise, BareOk, Bursts, Seed, Echo,
-        AnswerDelay, VanishAfter, Set, Ignore, Help
+        AnswerDelay, VanishAfter, LineTimeOption, Set, Ignore, Help
     };
     static const option longOptions[] = {
         {"type", required_argument, nullptr, Type},
@@ -120,6 +122,7 @@ int main(int argc, char** argv)
         {"echo", no_argument, nullptr, Echo},
         {"answer-delay", required_argument, nullptr, AnswerDelay},
         {"vanish-after", required_argument, nullptr, VanishAfter},
+        {"line-time", no_argument, nullptr, LineTimeOption},
         {"help", no_argument, nullptr, Help},
         {nullptr, 0, nullptr, 0},
     };
@@ -195,6 +198,7 @@ int main(int argc, char** argv)
             break;
         }
         case Echo: o.echo = true; break;
+        case LineTimeOption: o.lineTime = true; break;
         case AnswerDelay: if (!needInt(o.answerDelayMs)) return usageError("bad --answer-delay"); break;
         case VanishAfter: if (!needInt(o.vanishAfterCommand)) return usageError("bad --vanish-after"); break;
         case Set: {

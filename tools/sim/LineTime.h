@@ -1,0 +1,19 @@
+#pragma once
+
+#include <chrono>
+#include <termios.h>
+
+namespace radiosim {
+
+// What one character costs on an asynchronous serial line set up by these
+// settings: a start bit, the data bits, the parity bit if any and the stop bits,
+// each at the line's bit time. Zero when the line has no speed (B0).
+struct LineCharacter {
+    int bits = 0;         // per character, start bit included
+    long bitsPerSecond = 0;
+    std::chrono::nanoseconds time{0};
+};
+
+LineCharacter CharacterOnLine(const termios& settings);
+
+}  // namespace radiosim
