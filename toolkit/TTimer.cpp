@@ -8,6 +8,10 @@ TTimer::TTimer(int intervalMs, QObject* parent)
     connect(&m_timer, &QTimer::timeout, this, [this] {
         if (OnTimer)
             OnTimer();
+        // A periodic timer counts its next interval from this tick, so that a tick
+        // that came late is never followed by one sooner than the interval.
+        if (m_timer.isActive())
+            m_timer.start();
     });
 }
 

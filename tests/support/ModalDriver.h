@@ -12,24 +12,24 @@
 
 // Acts on the next modal dialog as soon as it is shown: the modal loop runs in
 // the code under test, so the action is queued before that code is started.
-// `act` receives the dialog and must close it.
+// `act` receives the dialog and must close it. No dialog within `giveUpMs`: the
+// watch ends and `act` is never called.
 inline void WhenModalShown(std::function<void(QWidget*)> act, int giveUpMs = 5000)
 {
     auto timer = std::make_shared<QTimer>();
     auto clock = std::make_shared<QElapsedTimer>();
     clock->start();
     timer->setInterval(5);
-    QObject::connect(timer.get(), &QTimer::timeout, [timer, clock, act]() mutable {
+    QObject::connect(timer.get(), &QTimer::timeout, [timer, clock, act, giveUpMs]() mutable {
         if (QWidget* modal = QApplication::activeModalWidget(); modal && modal->isVisible()) {
             timer->stop();
             act(modal);
             timer.reset();
-        } else if (clock->elapsed() > 5000) {
+        } else if (clock->elapsed() > giveUpMs) {
             timer->stop();
             timer.reset();
         }
     });
-    (void)giveUpMs;
     timer->start();
 }
 

@@ -1,6 +1,5 @@
 #include "CPort.h"
 #include "FakeSerialDevice.h"
-#include "QueueReceivedBytes.h"
 #include "SerialQueueUnit.h"
 
 #include <QTest>
@@ -435,34 +434,6 @@ private slots:
         QVERIFY(!f.port->EventThreadRunning());
         f.port->Close();
         QVERIFY(!f.device->Calls().join(u' ').contains(QStringLiteral("EventMask")));
-    }
-
-    void receivedBytesQueuedOnlyWhileAnExchangeRuns_data()
-    {
-        QTest::addColumn<bool>("running");
-        QTest::addColumn<QList<QByteArray>>("queued");
-        QTest::newRow("idle") << false << QList<QByteArray> {};
-        QTest::newRow("exchange") << true
-                                  << QList<QByteArray> { QByteArrayLiteral("\r"), QByteArrayLiteral("\n"),
-                                                         QByteArray(1, '\0'), QByteArrayLiteral("K") };
-    }
-
-    void receivedBytesQueuedOnlyWhileAnExchangeRuns()
-    {
-        QFETCH(bool, running);
-        QFETCH(QList<QByteArray>, queued);
-        FakePort f;
-        f.port->SetEvents(TComEvents {});
-        f.port->Open();
-        f.device->Receive(QByteArray("\r\n\0K", 4));
-        TSerialQueue queue;
-        QueueReceivedBytes(*f.port, queue, 4, running);
-        // Taken out of the driver either way.
-        QVERIFY(f.device->Pending().isEmpty());
-        QList<QByteArray> pieces;
-        while (queue.Count() > 0)
-            pieces << queue.Pop();
-        QCOMPARE(pieces, queued);
     }
 };
 
