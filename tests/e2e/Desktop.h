@@ -126,10 +126,23 @@ public:
         return ids.isEmpty() ? QString() : ids.split(u'\n').constLast();
     }
 
+    // The window once it is shown and has come to rest: a dialog is placed once
+    // more when the window manager has framed it, and a click must not land while
+    // it moves.
     QString WaitWindow(const QString& caption, int timeoutMs = 10000) const
     {
         QString id;
         (void)QTest::qWaitFor([&] { return !(id = Window(caption)).isEmpty(); }, timeoutMs);
+        if (!id.isEmpty()) {
+            std::optional<QRect> last = Frame(id);
+            (void)QTest::qWaitFor([&] {
+                QTest::qWait(80);
+                const std::optional<QRect> now = Frame(id);
+                const bool still = now && last && *now == *last;
+                last = now;
+                return still;
+            }, 2000);
+        }
         return id;
     }
 
