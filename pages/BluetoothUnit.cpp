@@ -17,12 +17,6 @@
 
 namespace {
 
-const int DeviceNameLimit = FieldRule(TFieldId::DeviceName).Limit;
-const int RemoteBDAddrLimit = FieldRule(TFieldId::RemoteBDAddr).Limit;
-const int AccessCodeLimit = FieldRule(TFieldId::InquiryAccessCode).Limit;
-const int ClassOfDeviceLimit = FieldRule(TFieldId::ClassOfDevice).Limit;
-const int LinkTimeoutLimit = FieldRule(TFieldId::LinkTimeout).Limit;
-const int ServiceNameLimit = FieldRule(TFieldId::ServiceName).Limit;
 
 QString Shown(const QByteArray& text)
 {
@@ -44,44 +38,17 @@ bool AllHex(const QString& text)
     return !text.isEmpty() && TextAccepted(TFieldKeys::Hex, text.toLatin1());
 }
 
-// The length limit of a box holds for typing only. A text the program puts in
-// (a loaded value, an address found by the search) is shown whole: QLineEdit
-// would cut it to the limit, and the change handler would then store the cut
-// value over the real one.
-void ShowWhole(TEditBox* box, int limit, const QString& text)
-{
-    box->setMaxLength(qMax(limit, int(text.size())));
-    box->setText(text);
-}
-
-// Once the user edits a box that holds an over-long text, the limit shrinks
-// back with it: nothing more can be typed, but deleting works as usual.
-void LimitTyping(TEditBox* box, int limit)
-{
-    box->setMaxLength(limit);
-    QObject::connect(box, &QLineEdit::textEdited, box, [box, limit] {
-        const int wanted = qMax(limit, int(box->text().size()));
-        if (box->maxLength() == wanted)
-            return;
-        const int cursor = box->cursorPosition();
-        box->setMaxLength(wanted);
-        box->setCursorPosition(cursor);
-    });
-}
-
 } // namespace
 
 TBluetoothForm::TBluetoothForm(QWidget* parent)
     : TPageForm(QStringLiteral("BLUETOOTH PARAMETERS"), parent)
 {
     DeviceName = AddFieldEdit(TFieldId::DeviceName, 0, 120);
-    LimitTyping(DeviceName, DeviceNameLimit);
 
     Role = AddFieldList(TFieldId::Role, 1, 100);
 
     RemoteBDAddr = AddFieldEdit(TFieldId::RemoteBDAddr, 2, 120);
     RemoteBDAddr->KeyFilter = &TBluetoothForm::RemoteBDAddrKeyPress;
-    LimitTyping(RemoteBDAddr, RemoteBDAddrLimit);
 
     BtnSearch = new QPushButton(QStringLiteral("SEARCH"), this);
     BtnSearch->setFont(SkinFont(true));
@@ -102,26 +69,23 @@ TBluetoothForm::TBluetoothForm(QWidget* parent)
     InquiryAccessCodeSecond->setAccessibleName(QString::fromLatin1(FieldRule(TFieldId::InquiryAccessCode).Caption));
     InquiryAccessCodeSecond->SetUpperCase(FieldRule(TFieldId::InquiryAccessCode).UpperCase);
     InquiryAccessCodeSecond->KeyFilter = &TBluetoothForm::InquiryAccessCodeSecondKeyPress;
+    InquiryAccessCodeSecond->SetTypingLimit(FieldRule(TFieldId::InquiryAccessCode).Limit);
     SetBackgroundColor(InquiryAccessCodeSecond, EditColor);
-    LimitTyping(InquiryAccessCodeSecond, AccessCodeLimit);
     AddHint(QStringLiteral("(0 ~ 3F)"), 3, ControlLeft + 88);
 
     ClassOfDevice = AddFieldEdit(TFieldId::ClassOfDevice, 4, 72);
     ClassOfDevice->KeyFilter = &TBluetoothForm::ClassOfDeviceKeyPress;
-    LimitTyping(ClassOfDevice, ClassOfDeviceLimit);
     AddHint(QStringLiteral("(0 ~ FFFFFF)"), 4, ControlLeft + 72);
 
     PowerSave = AddFieldList(TFieldId::PowerSave, 5, 100);
 
     LinkTimeout = AddFieldEdit(TFieldId::LinkTimeout, 6, 40);
     LinkTimeout->KeyFilter = &TBluetoothForm::LinkTimeoutKeyPress;
-    LimitTyping(LinkTimeout, LinkTimeoutLimit);
     AddHint(QStringLiteral("Sec (0 ~ 99)"), 6, ControlLeft + 40);
 
     SupportProfile = AddFieldList(TFieldId::SupportProfile, 7, 100);
 
     ServiceName = AddFieldEdit(TFieldId::ServiceName, 8, 236);
-    LimitTyping(ServiceName, ServiceNameLimit);
 
     AccessCodeErrorTimer = new TTimer(100, this);
     AccessCodeErrorTimer->OnTimer = [this] { AccessCodeErrorTimerTimer(); };
@@ -155,9 +119,9 @@ void TBluetoothForm::LoadFromParams()
     if (!Group)
         return;
 
-    ShowWhole(DeviceName, DeviceNameLimit, Shown(Group->DeviceName));
+    DeviceName->setText(Shown(Group->DeviceName));
     Role->setCurrentIndex(Group->Role);
-    ShowWhole(RemoteBDAddr, RemoteBDAddrLimit, Shown(Group->RemoteBDAddr));
+    RemoteBDAddr->setText(Shown(Group->RemoteBDAddr));
 
     TEditBox* const extended[] = {InquiryAccessCodeSecond, ClassOfDevice, ServiceName};
     if (LegacyDevice) {
@@ -173,15 +137,15 @@ void TBluetoothForm::LoadFromParams()
         SetBackgroundColor(InquiryAccessCodeFirst, InactiveCaptionColor);
         for (TEditBox* box : extended)
             box->setReadOnly(false);
-        ShowWhole(InquiryAccessCodeSecond, AccessCodeLimit, Shown(Group->InquiryAccessCodeSecond));
-        ShowWhole(ClassOfDevice, ClassOfDeviceLimit, Shown(Group->ClassOfDevice));
-        ShowWhole(ServiceName, ServiceNameLimit, Shown(Group->ServiceName));
+        InquiryAccessCodeSecond->setText(Shown(Group->InquiryAccessCodeSecond));
+        ClassOfDevice->setText(Shown(Group->ClassOfDevice));
+        ServiceName->setText(Shown(Group->ServiceName));
         for (TEditBox* box : extended)
             SetBackgroundColor(box, EditColor);
     }
 
     PowerSave->setCurrentIndex(Group->PowerSave);
-    ShowWhole(LinkTimeout, LinkTimeoutLimit, QString::number(Group->LinkTimeout));
+    LinkTimeout->setText(QString::number(Group->LinkTimeout));
 
     if (LegacyDevice) {
         SupportProfile->setCurrentIndex(0);
@@ -196,7 +160,7 @@ void TBluetoothForm::LoadFromParams()
 
 void TBluetoothForm::ShowServiceName(const QByteArray& name)
 {
-    ShowWhole(ServiceName, ServiceNameLimit, Shown(name));
+    ServiceName->setText(Shown(name));
 }
 
 void TBluetoothForm::DeviceNameChange()
@@ -335,7 +299,7 @@ void TBluetoothForm::BtnSearchClick()
     if (!self || !dialog)
         return;
     if (dialog->Inserted)
-        ShowWhole(RemoteBDAddr, RemoteBDAddrLimit, Shown(dialog->SelectedAddress));
+        RemoteBDAddr->setText(Shown(dialog->SelectedAddress));
 }
 
 void TBluetoothForm::BeginSearch()

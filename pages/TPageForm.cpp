@@ -48,7 +48,7 @@ TEditBox* TPageForm::AddEdit(const QString& caption, int row, int width, int max
     auto* edit = new TEditBox(this);
     edit->setGeometry(left, Row(row), width, ControlHeight);
     edit->setFont(SkinFont(true));
-    edit->setMaxLength(maxLength);
+    edit->SetTypingLimit(maxLength);
     edit->setAccessibleName(caption);
     SetBackgroundColor(edit, EditColor);
     if (QLabel* label = AddCaption(caption, row))

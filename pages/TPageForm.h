@@ -36,6 +36,7 @@ protected:
     // A hint at the right of a control that ends at `left`.
     QLabel* AddHint(const QString& text, int row, int left);
     // An edit box in row `row`, `width` wide, with the caption as accessible name.
+    // `maxLength` limits typing only: a loaded value is shown and kept whole.
     TEditBox* AddEdit(const QString& caption, int row, int width, int maxLength, int left = ControlLeft);
     // A select-only list in row `row`.
     QComboBox* AddList(const QString& caption, int row, int width, const QStringList& items, int left = ControlLeft);

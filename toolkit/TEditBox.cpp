@@ -8,7 +8,35 @@ TEditBox::TEditBox(QWidget* parent)
     : QLineEdit(parent)
 {
     // Pasted or dropped text goes through the same rules as typed keys.
-    connect(this, &QLineEdit::textEdited, this, [this](const QString& text) { SanitiseUserEdit(text); });
+    connect(this, &QLineEdit::textEdited, this, [this](const QString& text) {
+        SanitiseUserEdit(text);
+        FitLimit();
+    });
+}
+
+void TEditBox::SetTypingLimit(int limit)
+{
+    m_typingLimit = qMax(0, limit);
+    FitLimit();
+}
+
+void TEditBox::setText(const QString& text)
+{
+    // Widened first: QLineEdit cuts a text to its maximum length before it
+    // reports the change.
+    QLineEdit::setMaxLength(qMax(m_typingLimit, int(text.size())));
+    QLineEdit::setText(text);
+}
+
+void TEditBox::FitLimit()
+{
+    // An over-long text shrinks the room as the user deletes from it.
+    const int wanted = qMax(m_typingLimit, int(text().size()));
+    if (maxLength() == wanted)
+        return;
+    const int cursor = cursorPosition();
+    QLineEdit::setMaxLength(wanted);
+    setCursorPosition(cursor);
 }
 
 bool TEditBox::HexDigit(QChar c)
@@ -80,7 +108,7 @@ void TEditBox::SanitiseUserEdit(const QString& text)
         return;
     m_sanitising = true;
     const int cursor = cursorPosition() - (text.size() - clean.size());
-    setText(clean.left(maxLength()));
+    QLineEdit::setText(clean.left(maxLength()));
     setCursorPosition(qBound(0, cursor, clean.size()));
     m_sanitising = false;
 }
