@@ -51,7 +51,8 @@ bool ParseDebugChar(const QString& text, qint32* value)
         return false;
     qint32 result = 0;
     for (QChar c : text) {
-        const int digit = c.isDigit() ? c.unicode() - u'0'
+        // ASCII only: QChar::isDigit would take the digits of every script.
+        const int digit = (c >= u'0' && c <= u'9') ? c.unicode() - u'0'
                           : (c >= u'a' && c <= u'f') ? c.unicode() - u'a' + 10
                           : (c >= u'A' && c <= u'F') ? c.unicode() - u'A' + 10
                                                      : -1;

@@ -11,9 +11,10 @@
 class TFrameAssembler final
 {
 public:
-    // The longest text gathered while waiting for a frame to end. The module's
-    // answers are far shorter; anything longer is noise and is dropped.
-    static constexpr qsizetype MaxFrameBuffer = 256;
+    // The longest text gathered while waiting for a frame to end. The longest
+    // answer is a search result with a device name of up to 248 bytes beside
+    // its address and class; anything past this bound is noise and is dropped.
+    static constexpr qsizetype MaxFrameBuffer = 1024;
 
     // Appends the piece and hands back the answer it completes, if any. At most
     // one answer per piece: the program feeds pieces of one byte.

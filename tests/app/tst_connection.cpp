@@ -116,6 +116,28 @@ private slots:
         QVERIFY(StartUpLook(*s.Form));
     }
 
+    // Only 0-9, a-f and A-F are hexadecimal digits; digits of other scripts
+    // (a full-width five, an Arabic-Indic three) are refused the same way.
+    void nonAsciiDigitsInTheDebugCharAreRefused_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("full-width five") << QStringLiteral("\uFF15");
+        QTest::newRow("one and full-width five") << QStringLiteral("1\uFF15");
+        QTest::newRow("Arabic-Indic three") << QStringLiteral("\u0663");
+        QTest::newRow("superscript two") << QStringLiteral("\u00B2");
+        QTest::newRow("space and digit") << QStringLiteral(" 1");
+    }
+    void nonAsciiDigitsInTheDebugCharAreRefused()
+    {
+        QFETCH(QString, typed);
+        TSession s;
+        s.Open(typed);
+        QCOMPARE(s.Messages, QStringList{QStringLiteral("'$%1' is not a valid integer value").arg(typed)});
+        QCOMPARE(s.Form->DebugCharValue, 0);
+        QVERIFY(StartUpLook(*s.Form));
+        QVERIFY(s.Module.receivedBytes().empty());
+    }
+
     void cancelledDialogChangesNothing()
     {
         TSession s;

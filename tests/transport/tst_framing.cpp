@@ -94,9 +94,16 @@ private slots:
         QTest::newRow("noise then back to back") << Bytes("zz\r\n\r\nA\r\n\r\nB\r\n") << Pieces { "A", "B" };
         QTest::newRow("flood without CR LF") << Pieces { flood } + Bytes("\r\nOK\r\n") << Pieces { "OK" };
         QTest::newRow("flood after CR LF") << Pieces { "\r\n" + flood } + Bytes("\r\nOK\r\n") << Pieces { "OK" };
-        QTest::newRow("overlong answer") << Bytes("\r\n" + QByteArray(TSerialQueueThread::MaxFrameBuffer, 'L') + "\r\n")
-                                                + Bytes("\r\nOK\r\n")
-                                         << Pieces { "OK" };
+        // The worker takes one piece per cycle; long lines come in a few pieces
+        // so that the row does not take a thousand cycles.
+        const QByteArray longNameLine = "0012345678AB," + QByteArray(248, 'N') + ",001F00";
+        QTest::newRow("search line with a 248-byte name")
+            << Pieces { "\r\n" + longNameLine.left(100), longNameLine.mid(100), "\r\n" } << Pieces { longNameLine };
+        const QByteArray atBound(TSerialQueueThread::MaxFrameBuffer - 4, 'L');
+        QTest::newRow("answer at the bound") << Pieces { "\r\n", atBound, "\r\n" } << Pieces { atBound };
+        QTest::newRow("overlong answer")
+            << Pieces { "\r\n", QByteArray(TSerialQueueThread::MaxFrameBuffer, 'L'), "\r\n" } + Bytes("\r\nOK\r\n")
+            << Pieces { "OK" };
     }
 
     void framesCutFromTheStream()
