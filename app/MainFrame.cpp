@@ -14,7 +14,7 @@
 #include "MainDisplayUnit.h"
 #include "MessageBox.h"
 #include "MultiCommUnit.h"
-#include "OpenFailure.h"
+#include "PortReports.h"
 #include "OverviewUnit.h"
 #include "PageValidation.h"
 #include "ProcessingFormUnit.h"

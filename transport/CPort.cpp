@@ -1,5 +1,6 @@
 #include "CPort.h"
 
+#include "PortReports.h"
 #include "TPosixSerialDevice.h"
 
 #include <array>
@@ -32,7 +33,7 @@ QString EComPort::Message() const
 {
     QString text = CodeText(m_code);
     if (m_platformError != -1)
-        text += QStringLiteral(" (win error code: %1)").arg(m_platformError);
+        text += QStringLiteral(" (%1, errno %2)").arg(PlatformErrorText(m_platformError)).arg(m_platformError);
     return text;
 }
 
@@ -328,6 +329,8 @@ void TCustomComPort::Open()
     JoinRetired(false);
     if (const int error = m_device->Open(m_port))
         throw EComPort(1, error);
+    ++m_openings;
+    m_lost = false;
     m_connected = true;
     try {
         if (const int error = m_device->SetQueueSizes(m_buffer.InputSize, m_buffer.OutputSize))
@@ -367,7 +370,7 @@ qint32 TCustomComPort::WriteStr(const QByteArray& text)
     if (text.isEmpty())
         return 0;
     qint32 written = 0;
-    if (const int error = m_device->Write(text.constData(), qint32(text.size()), written))
+    if (const int error = Checked(m_device->Write(text.constData(), qint32(text.size()), written)))
         throw EComPort(2, error);
     return written;
 }
@@ -380,7 +383,7 @@ qint32 TCustomComPort::ReadStr(QByteArray& text, qint32 count)
     }
     text.resize(count);
     qint32 got = 0;
-    if (const int error = m_device->Read(text.data(), count, got)) {
+    if (const int error = Checked(m_device->Read(text.data(), count, got))) {
         text.clear();
         throw EComPort(3, error);
     }
@@ -391,9 +394,32 @@ qint32 TCustomComPort::ReadStr(QByteArray& text, qint32 count)
 qint32 TCustomComPort::InputCount()
 {
     qint32 count = 0;
-    if (const int error = m_device->InputCount(count))
+    if (const int error = Checked(m_device->InputCount(count)))
         throw EComPort(10, error);
     return count;
+}
+
+int TCustomComPort::Checked(int error)
+{
+    if (error && SerialDeviceGone(error) && m_connected)
+        DeviceLost();
+    return error;
+}
+
+void TCustomComPort::DeviceLost()
+{
+    if (m_lost.exchange(true))
+        return;
+    const quint64 opening = m_openings;
+    // Queued even on the port's own thread: the handler closes the port, which
+    // must not happen inside the read or write that found the loss.
+    QMetaObject::invokeMethod(
+        this,
+        [this, opening] {
+            if (m_connected && !m_closing && opening == m_openings && OnLost)
+                OnLost(this);
+        },
+        Qt::QueuedConnection);
 }
 
 bool TCustomComPort::EventThreadRunning() const
@@ -463,7 +489,10 @@ void TCustomComPort::EventLoop(EventThread* self, TComEvents events, TSyncMethod
             break;
         quint32 mask = 0;
         int error = 0;
-        if (m_device->WaitEvent(mask, error) != SerialWaitResult::Event)
+        const SerialWaitResult waited = m_device->WaitEvent(mask, error);
+        if (waited == SerialWaitResult::Gone && !self->stop)
+            DeviceLost();
+        if (waited != SerialWaitResult::Event)
             break;
         const TComEvents happened = FromPlatformMask(mask);
         if (happened.Empty())

@@ -166,6 +166,13 @@ public:
 
     // Raised on the port object's thread while the event thread waits.
     std::function<void(TCustomComPort* sender, qint32 count)> OnRxChar;
+    // Raised on the port object's thread, once per opening, when the device has
+    // gone away while open: a hang-up, or a read or write that failed because
+    // the device is no longer there. The port is still open then; the handler
+    // is expected to close it. Not raised once the port has been closed.
+    std::function<void(TCustomComPort* sender)> OnLost;
+    // True once the device has been found gone in this opening.
+    bool Lost() const { return m_lost; }
 
 private:
     struct EventThread;
@@ -177,6 +184,10 @@ private:
     bool InEventDispatch() const;
     void EventLoop(EventThread* self, TComEvents events, TSyncMethod sync);
     void DoEvents(TComEvents events, bool onPortThread);
+    // From any thread: notes that the device is gone and raises OnLost later on
+    // the port object's thread.
+    void DeviceLost();
+    int Checked(int error);
 
     std::unique_ptr<ISerialDevice> m_device;
     TUiHandOff m_handOff;
@@ -196,6 +207,9 @@ private:
     quint8 m_eventChar = 0;
 
     std::atomic<bool> m_connected = false;
+    std::atomic<bool> m_lost = false;
+    // Counts openings, so that a loss noted in one is never reported in a later one.
+    std::atomic<quint64> m_openings = 0;
     bool m_closing = false;
     int m_dispatchDepth = 0;
     std::unique_ptr<EventThread> m_eventThread;

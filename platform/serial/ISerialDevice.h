@@ -66,6 +66,14 @@ enum : quint32 {
 };
 }
 
+// Errors that say the device is no longer there (an adapter pulled out, a
+// pseudo-terminal whose other side has closed) rather than that something about
+// the request was wrong.
+inline bool SerialDeviceGone(int error)
+{
+    return error == 5 /* EIO */ || error == 6 /* ENXIO */ || error == 19 /* ENODEV */;
+}
+
 // How a wait for line events ended.
 enum class SerialWaitResult {
     Event,   // one or more line events, in the mask

@@ -1,5 +1,7 @@
 #include "TPosixSerialDevice.h"
 
+#include "PortHolders.h"
+
 #include <QFile>
 
 #include <fcntl.h>
@@ -27,12 +29,7 @@ void CloseQuietly(int& fd)
     fd = -1;
 }
 
-// Errors that say the device is no longer there rather than that something
-// about the request was wrong.
-bool DeviceGone(int error)
-{
-    return error == EIO || error == ENXIO || error == ENODEV;
-}
+static_assert(EIO == 5 && ENXIO == 6 && ENODEV == 19, "SerialDeviceGone assumes Linux error numbers");
 
 } // namespace
 
@@ -72,6 +69,12 @@ int TPosixSerialDevice::Open(const QString& name)
         return fail(errno);
     if (::ioctl(fd, TIOCEXCL) != 0)
         return fail(errno);
+    // The lock and exclusive mode keep out those who come later; a program that
+    // had the port open before, without locking, would still share the line and
+    // take part of every answer. Looked for only now, so that none can slip in
+    // between the look and the lock.
+    if (FindPortHolder(DevicePath(name)))
+        return fail(EBUSY);
     // Opening a terminal raises DTR and RTS; the module must see both inactive.
     // Pseudo-terminals have no modem lines and say so; that is no failure.
     const int lines = TIOCM_DTR | TIOCM_RTS;
@@ -199,7 +202,7 @@ int TPosixSerialDevice::Flush(int queue)
     if (::tcflush(m_fd, queue) == 0)
         return 0;
     // A device that has gone away holds nothing any more.
-    return DeviceGone(errno) ? 0 : errno;
+    return SerialDeviceGone(errno) ? 0 : errno;
 }
 
 int TPosixSerialDevice::AbortTransfers()

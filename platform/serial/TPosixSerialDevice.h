@@ -10,7 +10,9 @@
 //
 // The port is held for this process alone: an advisory lock keeps out every
 // program that also locks (another RadioSet included, whoever runs it), and the
-// kernel's exclusive mode keeps out the rest, root excepted.
+// kernel's exclusive mode keeps out the rest, root excepted. A port that another
+// process already has open, or that a live UUCP lock file claims, is refused
+// with EBUSY.
 class TPosixSerialDevice final : public ISerialDevice
 {
 public:

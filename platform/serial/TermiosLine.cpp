@@ -5,6 +5,8 @@
 #include <asm/ioctls.h>
 #include <asm/termbits.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -34,6 +36,16 @@ tcflag_t DataBitsFlag(int dataBits)
     case 7: return CS7;
     default: return CS8;
     }
+}
+
+bool PseudoTerminal(int fd)
+{
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode))
+        return false;
+    // Unix 98 pseudo-terminal slaves, and the old BSD ones.
+    const unsigned int number = major(st.st_rdev);
+    return (number >= 136 && number <= 143) || number == 3;
 }
 
 } // namespace
@@ -103,7 +115,23 @@ int Apply(int fd, const SerialLineSettings& line)
     Readback now;
     if (const int error = Read(fd, now))
         return error;
-    return SpeedAccepted(line.Speed, now.Speed) ? 0 : EINVAL;
+    if (PseudoTerminal(fd)) {
+        // A pseudo-terminal has no wire: Linux always keeps it at 8 bits without
+        // parity, and the bytes cross unchanged whatever was asked.
+        now.DataBits = line.DataBits;
+        now.Parity = line.Parity;
+    }
+    return CheckReadback(line, now);
+}
+
+int CheckReadback(const SerialLineSettings& line, const Readback& readback)
+{
+    // A driver may quietly keep what its hardware cannot do (no mark or space
+    // parity, no 5-bit characters); the line would then garble every byte.
+    if (!SpeedAccepted(line.Speed, readback.Speed) || readback.DataBits != line.DataBits)
+        return EINVAL;
+    const int parity = line.Parity >= 0 && line.Parity <= 4 ? line.Parity : 0;
+    return readback.Parity == parity ? 0 : EINVAL;
 }
 
 int Read(int fd, Readback& readback)

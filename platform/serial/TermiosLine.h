@@ -22,8 +22,13 @@ struct Readback {
 int CheckTerminal(int fd);
 
 // Applies the settings as a raw binary line at the exact speed asked for. Returns
-// EINVAL when the driver keeps a speed other than the one asked for.
+// EINVAL when the driver keeps a speed, a character size or a parity other than
+// the one asked for.
 int Apply(int fd, const SerialLineSettings& line);
+
+// 0 when the driver holds what was asked for, otherwise EINVAL. A speed within
+// 2 % counts as the speed asked for.
+int CheckReadback(const SerialLineSettings& line, const Readback& readback);
 
 int Read(int fd, Readback& readback);
 

@@ -1,6 +1,6 @@
 #include "Session.h"
 
-#include "OpenFailure.h"
+#include "PortReports.h"
 
 #include <QFile>
 #include <QTemporaryDir>

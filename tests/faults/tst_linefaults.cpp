@@ -2,7 +2,7 @@
 
 #include "AtProtocol.h"
 #include "BluetoothUnit.h"
-#include "OpenFailure.h"
+#include "PortReports.h"
 #include "SearchDevicesFormUnit.h"
 #include "TEditBox.h"
 

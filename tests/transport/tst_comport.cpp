@@ -254,15 +254,15 @@ private slots:
         QTest::addColumn<int>("code");
         QTest::addColumn<int>("error");
         QTest::addColumn<QString>("message");
-        QTest::newRow("open") << 1 << 2 << QStringLiteral("Unable to open com port (win error code: 2)");
-        QTest::newRow("write") << 2 << 5 << QStringLiteral("WriteFile function failed (win error code: 5)");
+        QTest::newRow("open") << 1 << 2 << QStringLiteral("Unable to open com port (No such file or directory, errno 2)");
+        QTest::newRow("write") << 2 << 5 << QStringLiteral("WriteFile function failed (Input/output error, errno 5)");
         QTest::newRow("write, no number") << 2 << -1 << QStringLiteral("WriteFile function failed");
         QTest::newRow("read") << 3 << -1 << QStringLiteral("ReadFile function failed");
-        QTest::newRow("purge") << 5 << 16 << QStringLiteral("PurgeComm function failed (win error code: 16)");
-        QTest::newRow("line") << 7 << 22 << QStringLiteral("SetCommState function failed (win error code: 22)");
+        QTest::newRow("purge") << 5 << 16 << QStringLiteral("PurgeComm function failed (Device or resource busy, errno 16)");
+        QTest::newRow("line") << 7 << 22 << QStringLiteral("SetCommState function failed (Invalid argument, errno 22)");
         QTest::newRow("time-outs") << 8 << -1 << QStringLiteral("SetCommTimeouts failed");
         QTest::newRow("queues") << 9 << -1 << QStringLiteral("SetupComm function failed");
-        QTest::newRow("count") << 10 << 0 << QStringLiteral("ClearCommError function failed (win error code: 0)");
+        QTest::newRow("count") << 10 << 0 << QStringLiteral("ClearCommError function failed (Success, errno 0)");
     }
 
     void failureMessages()

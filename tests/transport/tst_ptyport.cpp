@@ -1,8 +1,11 @@
 // The port on pseudo-terminals, which the kernel treats as real serial devices.
 #include "CPort.h"
+#include "PortHolders.h"
 #include "TPosixSerialDevice.h"
 
 #include <QDir>
+#include <QFile>
+#include <QProcess>
 #include <QTemporaryFile>
 #include <QTest>
 #include <QThread>
@@ -279,6 +282,179 @@ private slots:
         QCOMPARE(counts.first(), 2);
     }
 
+    void lineReadbackMustMatchWhatWasAsked_data()
+    {
+        QTest::addColumn<int>("speed");
+        QTest::addColumn<int>("dataBits");
+        QTest::addColumn<int>("parity");
+        QTest::addColumn<int>("error");
+        QTest::newRow("as asked") << 9600 << 8 << 2 << 0;
+        QTest::newRow("speed within 2 %") << 9700 << 8 << 2 << 0;
+        QTest::newRow("speed kept elsewhere") << 38400 << 8 << 2 << EINVAL;
+        QTest::newRow("7 bits kept as 8") << 9600 << 7 << 2 << EINVAL;
+        QTest::newRow("even kept as none") << 9600 << 8 << 0 << EINVAL;
+        QTest::newRow("even taken as odd") << 9600 << 8 << 1 << EINVAL;
+    }
+
+    void lineReadbackMustMatchWhatWasAsked()
+    {
+        // What the driver answered; asked were 9600 bits per second, 8 bits, even parity.
+        SerialLineSettings asked;
+        asked.Speed = 9600;
+        asked.DataBits = 8;
+        asked.Parity = 2;
+        TermiosLine::Readback held;
+        QFETCH(int, speed);
+        QFETCH(int, dataBits);
+        QFETCH(int, parity);
+        held.Speed = speed;
+        held.DataBits = dataBits;
+        held.Parity = parity;
+        QTEST(TermiosLine::CheckReadback(asked, held), "error");
+    }
+
+    void pseudoTerminalTakesEveryCharacterSizeAndParity_data()
+    {
+        QTest::addColumn<int>("dataBits");
+        QTest::addColumn<int>("parity");
+        for (int bits : { int(dbFive), int(dbSeven), int(dbEight) }) {
+            for (int parity : { int(prNone), int(prOdd), int(prEven), int(prMark), int(prSpace) })
+                QTest::addRow("%d bits, parity %d", 5 + bits, parity) << bits << parity;
+        }
+    }
+
+    void pseudoTerminalTakesEveryCharacterSizeAndParity()
+    {
+        // A pseudo-terminal has no wire: Linux keeps it at 8 bits without parity
+        // whatever is asked, which is no refusal, as the bytes cross unchanged.
+        QFETCH(int, dataBits);
+        QFETCH(int, parity);
+        PtyPort p;
+        p.port->SetDataBits(TDataBits(dataBits));
+        p.port->SetParityBits(TParityBits(parity));
+        QCOMPARE(OpenError(*p.port), 0);
+        TermiosLine::Readback line;
+        QCOMPARE(p.device->ReadLine(line), 0);
+        QCOMPARE(line.DataBits, 8);
+        QCOMPARE(line.Parity, 0);
+        QVERIFY(p.pty.Send(QByteArrayLiteral("\xff\x00")));
+        QTRY_COMPARE(p.port->InputCount(), 2);
+    }
+
+    void portOpenInAnotherProgramIsRefused()
+    {
+        PtyPort p;
+        // A program that neither locks nor asks for exclusive mode.
+        QProcess holder;
+        holder.setStandardInputFile(p.pty.SlavePath());
+        holder.start(QStringLiteral("sleep"), { QStringLiteral("1000") });
+        QVERIFY(holder.waitForStarted(5000));
+        QTRY_VERIFY(FindPortHolder(p.pty.SlavePath()).has_value());
+        QCOMPARE(OpenError(*p.port), EBUSY);
+        QVERIFY(!p.port->Connected());
+        holder.kill();
+        QVERIFY(holder.waitForFinished(5000));
+        QCOMPARE(OpenError(*p.port), 0);
+    }
+
+    void uucpLockFileIsHonouredWhileItsOwnerLives_data()
+    {
+        QTest::addColumn<bool>("ownerAlive");
+        QTest::addColumn<int>("error");
+        QTest::newRow("live owner") << true << EBUSY;
+        QTest::newRow("stale lock") << false << 0;
+    }
+
+    void uucpLockFileIsHonouredWhileItsOwnerLives()
+    {
+        QFETCH(bool, ownerAlive);
+        PtyPort p;
+        QProcess owner;
+        owner.start(QStringLiteral("sleep"), { QStringLiteral("1000") });
+        QVERIFY(owner.waitForStarted(5000));
+        const qint64 pid = owner.processId();
+        if (!ownerAlive) {
+            owner.kill();
+            QVERIFY(owner.waitForFinished(5000));
+        }
+        const QString lockFile = QDir(PortHolders::DefaultLockDirectories().constFirst())
+                                     .filePath(PortHolders::LockFileNames(p.pty.SlavePath()).constFirst());
+        QFile lock(lockFile);
+        if (!lock.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            QSKIP("the lock directory cannot be written here");
+        lock.write(QByteArray::number(pid).rightJustified(10, ' ') + '\n');
+        lock.close();
+        const int error = OpenError(*p.port);
+        QFile::remove(lockFile);
+        owner.kill();
+        owner.waitForFinished(5000);
+        QTEST(error, "error");
+        QCOMPARE(p.port->Connected(), error == 0);
+    }
+
+    void failureTextsGiveTheSystemsError()
+    {
+        PtyPort p;
+        p.port->SetPort(QStringLiteral("/dev/ttyRadioSetMissing"));
+        try {
+            p.port->Open();
+            QFAIL("a missing device was opened");
+        } catch (const EComPort& e) {
+            QCOMPARE(e.Message(), QStringLiteral("Unable to open com port (No such file or directory, errno 2)"));
+        }
+    }
+
+    void unpluggedDeviceIsReportedOnceOnThePortThread_data()
+    {
+        QTest::addColumn<bool>("events");
+        QTest::newRow("found by the event thread") << true;
+        QTest::newRow("found by a write") << false;
+    }
+
+    void unpluggedDeviceIsReportedOnceOnThePortThread()
+    {
+        QFETCH(bool, events);
+        PtyPort p;
+        if (!events)
+            p.port->SetEvents({});
+        int lost = 0;
+        bool onPortThread = false;
+        p.port->OnLost = [&](TCustomComPort* sender) {
+            ++lost;
+            onPortThread = QThread::currentThread() == sender->thread();
+        };
+        p.port->Open();
+        p.pty.CloseMaster();
+        if (events)
+            QTRY_VERIFY(!p.port->EventThreadRunning());
+        // Every later failure belongs to the same loss.
+        QVERIFY_THROWS_EXCEPTION(EComPort, p.port->WriteStr(QByteArrayLiteral("AT\r")));
+        QVERIFY_THROWS_EXCEPTION(EComPort, p.port->WriteStr(QByteArrayLiteral("AT\r")));
+        QTRY_COMPARE(lost, 1);
+        QVERIFY(onPortThread);
+        QVERIFY(p.port->Lost());
+        // The handler decides; the port itself stays open until closed.
+        QVERIFY(p.port->Connected());
+        QTest::qWait(50);
+        QCOMPARE(lost, 1);
+        p.port->Close();
+        QVERIFY(!p.port->Connected());
+    }
+
+    void lossIsNotReportedOnceThePortIsClosed()
+    {
+        PtyPort p;
+        p.port->SetEvents({});
+        int lost = 0;
+        p.port->OnLost = [&](TCustomComPort*) { ++lost; };
+        p.port->Open();
+        p.pty.CloseMaster();
+        QVERIFY_THROWS_EXCEPTION(EComPort, p.port->WriteStr(QByteArrayLiteral("AT\r")));
+        p.port->Close();
+        QTest::qWait(50);
+        QCOMPARE(lost, 0);
+    }
+
     void unpluggedDeviceEndsTheEventThreadAndFailsWrites()
     {
         PtyPort p;
@@ -294,7 +470,8 @@ private slots:
             QFAIL("a write to a device that has gone was not reported");
         } catch (const EComPort& e) {
             QCOMPARE(e.Code(), 2);
-            QVERIFY(e.PlatformError() > 0);
+            QCOMPARE(e.PlatformError(), EIO);
+            QCOMPARE(e.Message(), QStringLiteral("WriteFile function failed (Input/output error, errno 5)"));
         }
         p.port->Close();
         QVERIFY(!p.port->Connected());

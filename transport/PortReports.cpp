@@ -1,9 +1,16 @@
-#include "OpenFailure.h"
+#include "PortReports.h"
 
 #include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
+
+QString PlatformErrorText(int error)
+{
+    if (const char* text = ::strerrordesc_np(error))
+        return QString::fromLatin1(text);
+    return QStringLiteral("Unknown error %1").arg(error);
+}
 
 QString OpenFailureDetail(const QString& port, int platformError)
 {
@@ -35,6 +42,33 @@ QString OpenFailureDetail(const QString& port, int platformError)
     case -1:
         return first + QStringLiteral("This port has already opened by other program.");
     default:
-        return first + QStringLiteral("The system reported: %1.").arg(QString::fromLocal8Bit(std::strerror(platformError)));
+        return first + QStringLiteral("The system reported: %1.").arg(PlatformErrorText(platformError));
     }
+}
+
+TPortReport SerialOpenReport(const QString& port, int platformError, const std::optional<TPortHolder>& holder)
+{
+    TPortReport report;
+    report.Title = QStringLiteral("SERIAL OPEN ERROR");
+    if (holder) {
+        report.Detail = OpenFailureDetail(port, EBUSY);
+        if (!holder->Name.isEmpty())
+            report.Detail += QStringLiteral("\r\nHeld by %1, process %2.").arg(holder->Name).arg(holder->Pid);
+        else
+            report.Detail += QStringLiteral("\r\nHeld by process %1.").arg(holder->Pid);
+    } else {
+        report.Detail = OpenFailureDetail(port, platformError);
+    }
+    report.Maintenance = QStringLiteral("Check ") + port + QStringLiteral(" Port and Try Open Again.");
+    return report;
+}
+
+TPortReport PortGoneReport(const QString& port)
+{
+    return {
+        QStringLiteral("SERIAL PORT DISAPPEARED"),
+        QStringLiteral("COM Port ") + port
+            + QStringLiteral(" has disappeared.\r\nThe adapter was pulled out or the device was removed."),
+        QStringLiteral("Plug the Adapter in Again, then SERIAL OPEN."),
+    };
 }
