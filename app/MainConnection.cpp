@@ -19,10 +19,12 @@
 #include "PageValidation.h"
 #include "ProcessingFormUnit.h"
 #include "SecurityUnit.h"
+#include "SearchDevicesFormUnit.h"
 #include "SelectProductUnit.h"
 #include "SerialFormUnit.h"
 #include "Skin.h"
 #include "SystemUnit.h"
+#include "TPosixSerialDevice.h"
 #include "TLed.h"
 #include "TPictureButton.h"
 #include "TTimer.h"
@@ -86,6 +88,10 @@ bool TMainForm::SendText(const QByteArray& text)
         MainComPort.WriteStr(text);
         return true;
     } catch (const EComPort& e) {
+        // A device that has gone is no failure of the write: the port reports the
+        // loss itself, once, and MainComPortLost tells the user.
+        if (SerialDeviceGone(e.PlatformError()))
+            return false;
         // Shown once this handler has returned, so no modal loop runs inside the
         // exchange; the exchange itself runs into its time limit.
         const QString message = e.Message();
@@ -97,7 +103,15 @@ bool TMainForm::SendText(const QByteArray& text)
 void TMainForm::MainComPortRxChar(TCustomComPort*, qint32 count)
 {
     QByteArray received;
-    MainComPort.ReadStr(received, count);
+    try {
+        MainComPort.ReadStr(received, count);
+    } catch (const EComPort& e) {
+        // A vanished device is reported by the port itself (MainComPortLost);
+        // any other failure ends the port's event thread, as before.
+        if (SerialDeviceGone(e.PlatformError()))
+            return;
+        throw;
+    }
     if (count > 0 && CommMode != ModeIdle) {
         for (char byte : std::as_const(received))
             RxQueue.Push(QByteArray(1, byte));
@@ -148,11 +162,19 @@ void TMainForm::BtnOpenClick()
     }
     DebugCharValue = value;
 
+    // Whatever the previous connection left half-received is not part of this one.
+    RxQueue.Clear();
+    RxThread.RestartFraming();
     try {
         MainComPort.Open();
     } catch (const EComPort& e) {
-        ErrorDialog->SetError(QStringLiteral("SERIAL OPEN ERROR"), OpenFailureDetail(port, e.PlatformError()),
-                              QStringLiteral("Check ") + port + QStringLiteral(" Port and Try Open Again."));
+        // A port in use is refused with EBUSY; the holder is named when the
+        // system lets us see it.
+        std::optional<TPortHolder> holder;
+        if (e.PlatformError() == EBUSY && !port.trimmed().isEmpty())
+            holder = FindPortHolder(TPosixSerialDevice::DevicePath(port));
+        const TPortReport report = SerialOpenReport(port, e.PlatformError(), holder);
+        ErrorDialog->SetError(report.Title, report.Detail, report.Maintenance);
         ShowErrorFormTimer->Start();
         return;
     }
@@ -161,6 +183,50 @@ void TMainForm::BtnOpenClick()
     SerialLED->SetCaption(QStringLiteral("SERIAL OPENED"));
     SendText(QByteArrayLiteral("\r"));
     SendDebugCharTimer->Start();
+}
+
+void TMainForm::MainComPortLost(TCustomComPort*)
+{
+    if (!MainComPort.Connected())
+        return;
+    const QString port = MainComPort.Port();
+
+    // The exchange ends here, whatever it was: nothing more is sent, and no
+    // time limit runs out on an answer that can no longer come.
+    CommMode = ModeIdle;
+    CommandStep = -1;
+    RxQueue.Clear();
+    for (TTimer* timer : { RxTimeoutTimer, SendDebugCharTimer, DisconnectTimer, ShowSelectProductTimer,
+                           ServiceNameReqTimer, RedrawTimer, m_searchSilenceTimer, m_profileChangeTimer })
+        timer->Stop();
+
+    // Dialogs that wait on the module are given back before the report.
+    if (BluetoothPage) {
+        BluetoothPage->EndSearch();
+        if (BluetoothPage->SearchDialog && BluetoothPage->SearchDialog->isVisible())
+            BluetoothPage->SearchDialog->reject();
+    }
+    for (TSelectProductForm* dialog : findChildren<TSelectProductForm*>()) {
+        if (dialog->isVisible())
+            dialog->reject();
+    }
+    ProcessingDialog->hide();
+    setEnabled(true);
+
+    // Released at once, so a re-plugged adapter comes back under the same name.
+    try {
+        MainComPort.Close();
+    } catch (const EComPort&) {
+        // The port is closed all the same.
+    }
+    DisconnectTimerTimer();
+
+    const TPortReport report = PortGoneReport(port);
+    ErrorDialog->SetError(report.Title, report.Detail, report.Maintenance);
+    // A report already on the screen gives way to this one rather than being
+    // followed by a second box.
+    if (!ErrorDialog->isVisible())
+        ShowErrorFormTimer->Start();
 }
 
 void TMainForm::SendDebugCharTimerTimer()

@@ -81,6 +81,7 @@ TMainForm::TMainForm(QWidget* parent)
     BuildTimers();
 
     MainComPort.OnRxChar = [this](TCustomComPort* sender, qint32 count) { MainComPortRxChar(sender, count); };
+    MainComPort.OnLost = [this](TCustomComPort* sender) { MainComPortLost(sender); };
 
     // Creation, in order.
     SetToolbarButtons(ToolbarOpen);
@@ -117,6 +118,7 @@ TMainForm::~TMainForm()
     m_responseHandOff.Cancel();
     RxThread.Stop();
     MainComPort.OnRxChar = nullptr;
+    MainComPort.OnLost = nullptr;
     try {
         MainComPort.Close();
     } catch (const EComPort&) {
@@ -270,8 +272,10 @@ void TMainForm::closeEvent(QCloseEvent* event)
             MainComPort.WriteStr(RestartCommand);
         } catch (const EComPort& e) {
             // The user asked to leave: say that the module could not be restarted,
-            // but do not keep the program captive to a vanished adapter.
-            PlatformMessageBox::Show(e.Message(), this);
+            // but do not keep the program captive to a vanished adapter. An
+            // adapter that is simply gone needs no restart and no box.
+            if (!SerialDeviceGone(e.PlatformError()))
+                PlatformMessageBox::Show(e.Message(), this);
         }
     }
     event->accept();

@@ -92,6 +92,9 @@ void TMainForm::ShowSelectProductTimerTimer()
     ShowSelectProductTimer->Stop();
     TSelectProductForm dialog(m_productListPath, this);
     dialog.exec();
+    // The port may have gone while the list was open; its report has been made.
+    if (!MainComPort.Connected())
+        return;
     if (dialog.Confirmed) {
         const QByteArray model = dialog.SelectedProduct().toLatin1();
         ReadParams.Local.ModelName = model;

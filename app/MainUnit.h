@@ -112,6 +112,10 @@ public:
 
     // Received bytes, raised by MainComPort on this thread.
     void MainComPortRxChar(TCustomComPort* sender, qint32 count);
+    // The port's device went away while open (adapter pulled out), raised by
+    // MainComPort on this thread: the exchange ends, the port is released, the
+    // window returns to its closed look, and one report says what happened.
+    void MainComPortLost(TCustomComPort* sender);
 
     // Controls, by the names the rest of the program uses.
     QToolButton* BtnOpen;

@@ -58,6 +58,9 @@ void TMainForm::BtnWriteClick()
     }
     TWriteQuestionForm question(this);
     question.exec();
+    // The port may have gone while the question was open; its report has been made.
+    if (!MainComPort.Connected())
+        return;
     switch (question.Answer) {
     case AnswerWrite:
         CommandStep = 0;

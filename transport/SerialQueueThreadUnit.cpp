@@ -46,6 +46,8 @@ void TSerialQueueThread::Execute()
             if (m_stopRequested)
                 return;
         }
+        if (m_restartFraming.exchange(false))
+            m_frames.Reset();
         if (Queue && Queue->Count() > 0) {
             if (const auto response = m_frames.Add(Queue->Pop()))
                 Deliver(*response);

@@ -33,6 +33,11 @@ public:
     void Start();
     void Stop();                          // asks the loop to stop and joins it; safe to call twice
 
+    // From any thread: the worker forgets the text it has gathered at its next
+    // cycle, before it takes another piece, so that the beginning of an answer
+    // cut off by a closed or vanished port never joins the next one.
+    void RestartFraming() { m_restartFraming = true; }
+
     // Pieces taken from the queue and fully handled (answers handed on
     // included). Lets a caller know the worker has caught up.
     qint64 PiecesTaken() const { return m_piecesTaken.load(); }
@@ -49,4 +54,5 @@ private:
     std::condition_variable m_stopSignal;
     bool m_stopRequested = false;
     std::atomic<qint64> m_piecesTaken = 0;
+    std::atomic<bool> m_restartFraming = false;
 };
