@@ -2,11 +2,14 @@
 
 #include "AtProtocol.h"
 #include "BluetoothUnit.h"
+#include "PortHolders.h"
 #include "PortReports.h"
 #include "SearchDevicesFormUnit.h"
 #include "TEditBox.h"
 
 #include <QClipboard>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -418,6 +421,70 @@ private slots:
         for (const std::string& command : s.Module.receivedCommands())
             received << QString::fromStdString(command);
         QCOMPARE(received, expected);
+    }
+
+    void portHeldByAnotherProgramIsRefusedAndNamed_data()
+    {
+        QTest::addColumn<QString>("hold");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("open without a lock") << u"open"_s << true;
+        QTest::newRow("UUCP lock, owner alive") << u"live lock"_s << true;
+        QTest::newRow("UUCP lock, owner gone") << u"stale lock"_s << false;
+    }
+
+    void portHeldByAnotherProgramIsRefusedAndNamed()
+    {
+        QFETCH(QString, hold);
+        QFETCH(bool, refused);
+        TSession s;
+        const QString device = s.DevicePath();
+        QProcess holder;
+        if (hold == u"open")
+            holder.setStandardInputFile(device);
+        holder.start(QStringLiteral("sleep"), { QStringLiteral("1000") });
+        QVERIFY(holder.waitForStarted(5000));
+        const qint64 pid = holder.processId();
+        QTRY_COMPARE(PortHolders::ProcessName(pid), u"sleep"_s);
+        QString lockFile;
+        if (hold != u"open") {
+            if (hold == u"stale lock") {
+                holder.kill();
+                QVERIFY(holder.waitForFinished(5000));
+            }
+            lockFile = QDir(PortHolders::DefaultLockDirectories().constFirst())
+                           .filePath(PortHolders::LockFileNames(device).constFirst());
+            QFile lock(lockFile);
+            if (!lock.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                QSKIP("the lock directory cannot be written here");
+            lock.write(QByteArray::number(pid).rightJustified(10, ' ') + '\n');
+        }
+        auto release = [&] {
+            if (!lockFile.isEmpty())
+                QFile::remove(lockFile);
+            holder.kill();
+            holder.waitForFinished(5000);
+        };
+        const auto atEnd = qScopeGuard(release);
+
+        if (!refused) {
+            QVERIFY(s.OpenAndIdentify());
+            return;
+        }
+        s.Open();
+        QVERIFY(s.WaitForError());
+        QCOMPARE(s.ErrorTitle, u"SERIAL OPEN ERROR"_s);
+        QCOMPARE(s.ErrorDetail, u"COM Port Opening Failed.\r\nThis port has already opened by other program.\r\n"
+                                u"Held by sleep, process %1."_s.arg(pid));
+        QCOMPARE(s.ErrorMaintenance, u"Check "_s + device + u" Port and Try Open Again."_s);
+        QVERIFY(!s.Form->MainComPort.Connected());
+        QVERIFY(s.Form->BtnOpen->isEnabled());
+        QVERIFY(!s.Form->SerialLED->On());
+        // The module heard nothing of the refused OPEN.
+        QVERIFY(s.Module.receivedBytes().empty());
+
+        // Once the other program has let go, the port opens.
+        release();
+        QVERIFY(s.OpenAndIdentify());
     }
 
     void portWithoutPermissionNamesTheCause()
