@@ -173,7 +173,7 @@ void TMainForm::BtnOpenClick()
         std::optional<TPortHolder> holder;
         if (e.PlatformError() == EBUSY && !port.trimmed().isEmpty())
             holder = FindPortHolder(TPosixSerialDevice::DevicePath(port));
-        const TPortReport report = SerialOpenReport(port, e.PlatformError(), holder);
+        const TPortReport report = SerialOpenReport(port, e.PlatformError(), holder, e.Code());
         ErrorDialog->SetError(report.Title, report.Detail, report.Maintenance);
         ShowErrorFormTimer->Start();
         return;

@@ -46,7 +46,8 @@ QString OpenFailureDetail(const QString& port, int platformError)
     }
 }
 
-TPortReport SerialOpenReport(const QString& port, int platformError, const std::optional<TPortHolder>& holder)
+TPortReport SerialOpenReport(const QString& port, int platformError, const std::optional<TPortHolder>& holder,
+                             int failureCode)
 {
     TPortReport report;
     report.Title = QStringLiteral("SERIAL OPEN ERROR");
@@ -56,6 +57,11 @@ TPortReport SerialOpenReport(const QString& port, int platformError, const std::
             report.Detail += QStringLiteral("\r\nHeld by %1, process %2.").arg(holder->Name).arg(holder->Pid);
         else
             report.Detail += QStringLiteral("\r\nHeld by process %1.").arg(holder->Pid);
+    } else if (failureCode == 7) {
+        // The device opened but its driver kept a speed, character size or
+        // parity other than the one asked for.
+        report.Detail = QStringLiteral("COM Port Opening Failed.\r\n"
+                                       "The port does not take these line settings (speed, parity, data bits).");
     } else {
         report.Detail = OpenFailureDetail(port, platformError);
     }

@@ -25,9 +25,10 @@ QString PlatformErrorText(int error);
 QString OpenFailureDetail(const QString& port, int platformError);
 
 // "SERIAL OPEN ERROR" for a port that could not be opened. With a holder, the
-// detail says the port is in use and names the program that has it.
+// detail says the port is in use and names the program that has it. The failure
+// code is the port component's (1 opening, 7 line settings refused, ...).
 TPortReport SerialOpenReport(const QString& port, int platformError,
-                             const std::optional<TPortHolder>& holder = std::nullopt);
+                             const std::optional<TPortHolder>& holder = std::nullopt, int failureCode = 1);
 
 // The port went away while it was open: an adapter pulled out, a device removed.
 TPortReport PortGoneReport(const QString& port);

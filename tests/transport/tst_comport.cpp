@@ -1,4 +1,5 @@
 #include "CPort.h"
+#include "PortReports.h"
 #include "FakeSerialDevice.h"
 #include "SerialQueueUnit.h"
 
@@ -273,6 +274,54 @@ private slots:
         const EComPort failure(code, error);
         QCOMPARE(failure.Message(), message);
         QCOMPARE(QString::fromLocal8Bit(failure.what()), message);
+    }
+
+    void serialOpenReports_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<int>("error");
+        QTest::addColumn<qint64>("pid");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("detail");
+        const QString first = QStringLiteral("COM Port Opening Failed.\r\n");
+        const QString held = first + QStringLiteral("This port has already opened by other program.");
+        QTest::newRow("held, named") << 1 << EBUSY << qint64(4242) << QStringLiteral("screen")
+                                     << held + QStringLiteral("\r\nHeld by screen, process 4242.");
+        QTest::newRow("held, name unknown") << 1 << EBUSY << qint64(77) << QString()
+                                            << held + QStringLiteral("\r\nHeld by process 77.");
+        QTest::newRow("locked, holder not visible") << 1 << EWOULDBLOCK << qint64(0) << QString() << held;
+        QTest::newRow("line settings refused") << 7 << EINVAL << qint64(0) << QString()
+                                               << first + QStringLiteral("The port does not take these line "
+                                                                         "settings (speed, parity, data bits).");
+        QTest::newRow("missing") << 1 << ENOENT << qint64(0) << QString()
+                                 << first + QStringLiteral("This port does not exist on this computer (is the "
+                                                           "adapter plugged in?).");
+        QTest::newRow("other error") << 1 << EIO << qint64(0) << QString()
+                                     << first + QStringLiteral("The system reported: Input/output error.");
+    }
+
+    void serialOpenReports()
+    {
+        QFETCH(int, code);
+        QFETCH(int, error);
+        QFETCH(qint64, pid);
+        QFETCH(QString, name);
+        const QString port = QStringLiteral("/dev/ttyUSB0");
+        std::optional<TPortHolder> holder;
+        if (pid > 0)
+            holder = TPortHolder { pid, name };
+        const TPortReport report = SerialOpenReport(port, error, holder, code);
+        QCOMPARE(report.Title, QStringLiteral("SERIAL OPEN ERROR"));
+        QTEST(report.Detail, "detail");
+        QCOMPARE(report.Maintenance, QStringLiteral("Check /dev/ttyUSB0 Port and Try Open Again."));
+    }
+
+    void vanishedPortReportNamesThePort()
+    {
+        const TPortReport report = PortGoneReport(QStringLiteral("/dev/serial/by-id/usb-FTDI-if00"));
+        QCOMPARE(report.Title, report.Title.toUpper());
+        QVERIFY(report.Detail.startsWith(QStringLiteral("COM Port /dev/serial/by-id/usb-FTDI-if00 has disappeared.")));
+        QVERIFY(report.Maintenance.contains(QStringLiteral("then SERIAL OPEN")));
     }
 
     void textConversions_data()
