@@ -50,10 +50,15 @@ std::optional<qint64> ProcessWithDevice(dev_t device)
         while (const dirent* fd = ::readdir(fds)) {
             if (fd->d_name[0] == '.')
                 continue;
-            // stat follows the descriptor to the file it has open without
-            // opening anything itself.
-            struct stat st {};
+            // Only descriptors on device nodes are looked at closer: stat follows
+            // the link to the open file, and on a network or FUSE file that
+            // could wait for a server. Terminals live under /dev.
             const std::string path = fdDir + '/' + fd->d_name;
+            char target[16] = {};
+            const ssize_t length = ::readlink(path.c_str(), target, sizeof target - 1);
+            if (length < 5 || std::strncmp(target, "/dev/", 5) != 0)
+                continue;
+            struct stat st {};
             if (::stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode) && st.st_rdev == device) {
                 found = pid;
                 break;
