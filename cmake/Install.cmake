@@ -89,9 +89,11 @@ for trying RadioSet without hardware, and a udev rule that keeps
 ModemManager from probing the USB-serial adapters such modules use.")
 # The libraries the program links come from dpkg-shlibdeps (the Qt 6 runtime and
 # the C and C++ runtimes); the platform plugins that let it open a window on X11
-# or Wayland are loaded at run time, so shlibdeps cannot see them.
+# or Wayland are loaded at run time, so shlibdeps cannot see them. libudev1 is
+# named as well, so that the port list's adapter names and live updates do not
+# rest on shlibdeps alone.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libudev1")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation2")
 # Only what is installed above is built for the package, not every tool and test.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)

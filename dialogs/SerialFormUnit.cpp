@@ -1,22 +1,82 @@
 #include "SerialFormUnit.h"
 
-#include "SerialPortList.h"
 #include "Skin.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
+#include <QStyledItemDelegate>
 
 namespace {
 
+// A fixed list of port paths, as if each were an adapter without a name.
+class TFixedPortSource final : public IPortSource
+{
+public:
+    explicit TFixedPortSource(QStringList paths) : m_paths(std::move(paths)) {}
+
+    QList<TPortDevice> Enumerate() override
+    {
+        QList<TPortDevice> devices;
+        for (const QString& path : std::as_const(m_paths)) {
+            TPortDevice device;
+            device.SysName = QFileInfo(path).fileName();
+            device.Node = path;
+            device.HasDevice = true;
+            device.HasDriver = true;
+            devices.append(device);
+        }
+        return devices;
+    }
+
+    bool Watch(std::function<void(const TPortEvent&)>) override { return true; }
+
+private:
+    QStringList m_paths;
+};
+
+// COM PORT asks who holds each port again whenever its drop-down opens.
+class TPortComboBox final : public QComboBox
+{
+public:
+    using QComboBox::QComboBox;
+    std::function<void()> BeforePopup;
+
+    void showPopup() override
+    {
+        if (BeforePopup)
+            BeforePopup();
+        QComboBox::showPopup();
+    }
+};
+
+// The drop-down shows the whole entry, while the box, which takes its text from
+// the item text, keeps the bare path that OPEN uses.
+class TPortEntryDelegate final : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const QString entry = index.data(TSerialForm::PortEntryRole).toString();
+        if (!entry.isEmpty())
+            option->text = entry;
+    }
+};
+
 // The lists show their text in red bold and take typed text as well: a port the
 // list does not know (a pseudo-terminal, say) or a speed of the user's own.
-QComboBox* AddList(QWidget* group, const QString& caption, QRect place, const QStringList& items, bool editColor)
+QComboBox* SetUpList(QComboBox* list, const QString& caption, QRect place, const QStringList& items,
+                     bool editColor)
 {
-    auto* list = new QComboBox(group);
     list->setEditable(true);
     list->setInsertPolicy(QComboBox::NoInsert);
     // No inline completion: typing "/dev/ttyS1" must not turn into "/dev/ttyS10".
@@ -29,6 +89,11 @@ QComboBox* AddList(QWidget* group, const QString& caption, QRect place, const QS
     list->setGeometry(place);
     list->setAccessibleName(caption);
     return list;
+}
+
+QComboBox* AddList(QWidget* group, const QString& caption, QRect place, const QStringList& items, bool editColor)
+{
+    return SetUpList(new QComboBox(group), caption, place, items, editColor);
 }
 
 // The labels were laid out for a narrower font; drawn a little tighter they end
@@ -58,11 +123,16 @@ QPushButton* AddFlatButton(QWidget* parent, const QString& caption, QRect place)
 } // namespace
 
 TSerialForm::TSerialForm(QWidget* parent)
-    : TSerialForm(ListSerialPorts(), parent)
+    : TSerialForm(MakeSystemPortSource(), {}, parent)
 {
 }
 
 TSerialForm::TSerialForm(const QStringList& ports, QWidget* parent)
+    : TSerialForm(std::make_unique<TFixedPortSource>(ports), {}, parent)
+{
+}
+
+TSerialForm::TSerialForm(std::unique_ptr<IPortSource> source, TPortWatcher::THolderLookup holders, QWidget* parent)
     : TToolDialog(QStringLiteral("SerialForm"), QSize(177, 223), parent)
 {
     // This one has a close box: closing it is the same as CANCEL. So is Escape.
@@ -81,14 +151,16 @@ TSerialForm::TSerialForm(const QStringList& ports, QWidget* parent)
     Tighten(AddLabel(debugGroup, QStringLiteral("(MUST BE HEXA)"), 72, 23, SkinTextColor, false));
 
     QGroupBox* portGroup = AddGroup(QStringLiteral("SERIAL PORT"), QRect(8, 60, 161, 130), SkinTextColor);
-    Tighten(AddLabel(portGroup, QStringLiteral("COM PORT"), 9, 24, SkinTextColor, false));
-    Tighten(AddLabel(portGroup, QStringLiteral("BAUDRATE"), 9, 50, SkinTextColor, false));
-    Tighten(AddLabel(portGroup, QStringLiteral("PARITY BIT"), 7, 76, SkinTextColor, false));
-    Tighten(AddLabel(portGroup, QStringLiteral("STOP BIT"), 17, 102, SkinTextColor, false));
+    QLabel* comPortLabel = AddLabel(portGroup, QStringLiteral("COM PORT"), 9, 24, SkinTextColor, false);
+    QLabel* baudRateLabel = AddLabel(portGroup, QStringLiteral("BAUDRATE"), 9, 50, SkinTextColor, false);
+    QLabel* parityBitLabel = AddLabel(portGroup, QStringLiteral("PARITY BIT"), 7, 76, SkinTextColor, false);
+    QLabel* stopBitLabel = AddLabel(portGroup, QStringLiteral("STOP BIT"), 17, 102, SkinTextColor, false);
+    for (QLabel* label : {comPortLabel, baudRateLabel, parityBitLabel, stopBitLabel})
+        Tighten(label);
 
-    QStringList sorted = ports;
-    sorted.sort(Qt::CaseSensitive);
-    ComPort = AddList(portGroup, QStringLiteral("COM PORT"), QRect(68, 21, 83, 21), sorted, false);
+    auto* portList = new TPortComboBox(portGroup);
+    ComPort = SetUpList(portList, QStringLiteral("COM PORT"), QRect(68, 21, 83, 21), {}, false);
+    ComPort->setItemDelegate(new TPortEntryDelegate(ComPort));
     BaudRate = AddList(portGroup, QStringLiteral("BAUDRATE"), QRect(68, 47, 83, 21),
                        {QStringLiteral("1200"), QStringLiteral("2400"), QStringLiteral("4800"),
                         QStringLiteral("9600"), QStringLiteral("19200"), QStringLiteral("38400"),
@@ -99,10 +171,19 @@ TSerialForm::TSerialForm(const QStringList& ports, QWidget* parent)
     StopBit = AddList(portGroup, QStringLiteral("STOP BIT"), QRect(68, 99, 83, 21),
                       {QStringLiteral("1"), QStringLiteral("2")}, true);
 
-    // Device paths are longer than the box; the drop-down shows them whole.
-    ComPort->view()->setMinimumWidth(ComPort->view()->sizeHintForColumn(0) + 8);
-    // The first port, or nothing at all when there is none.
-    ComPort->setCurrentIndex(sorted.isEmpty() ? -1 : 0);
+    // Each caption names its list for screen readers.
+    comPortLabel->setBuddy(ComPort);
+    baudRateLabel->setBuddy(BaudRate);
+    parityBitLabel->setBuddy(ParityBit);
+    stopBitLabel->setBuddy(StopBit);
+
+    // The first port, or nothing at all when there is none; then the list follows
+    // the adapters that come and go while the dialog is open.
+    m_ports = new TPortWatcher(std::move(source), std::move(holders), this);
+    FillPortList();
+    connect(m_ports, &TPortWatcher::PortsChanged, this, &TSerialForm::FillPortList);
+    portList->BeforePopup = [this] { m_ports->RefreshHolders(); };
+    m_ports->Start();
     BaudRate->setCurrentIndex(BaudRate->findText(QStringLiteral("9600")));
     ParityBit->setCurrentIndex(ParityBit->findText(QStringLiteral("None")));
     StopBit->setCurrentIndex(StopBit->findText(QStringLiteral("1")));
@@ -126,6 +207,41 @@ TSerialForm::TSerialForm(const QStringList& ports, QWidget* parent)
     setTabOrder(BaudRate, ParityBit);
     setTabOrder(ParityBit, StopBit);
     DebugChar->setFocus();
+}
+
+void TSerialForm::FillPortList()
+{
+    // What the box says stays, whether chosen or typed, even when its port has
+    // gone; only an empty box takes the first port, as when the dialog opens.
+    QLineEdit* edit = ComPort->lineEdit();
+    const QString text = edit->text();
+    const int cursor = edit->cursorPosition();
+    const int selectionStart = edit->selectionStart();
+    const int selectionLength = edit->selectedText().size();
+    {
+        const QSignalBlocker blocker(ComPort);
+        ComPort->clear();
+        for (const TPortInfo& port : m_ports->Ports()) {
+            const QString entry = PortEntryText(port);
+            ComPort->addItem(port.Path);
+            const int row = ComPort->count() - 1;
+            ComPort->setItemData(row, entry, PortEntryRole);
+            ComPort->setItemData(row, entry, Qt::AccessibleTextRole);
+            ComPort->setItemData(row, entry, Qt::ToolTipRole);
+        }
+        if (text.isEmpty()) {
+            ComPort->setCurrentIndex(ComPort->count() > 0 ? 0 : -1);
+        } else {
+            ComPort->setCurrentIndex(ComPort->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive));
+            edit->setText(text);
+            if (selectionStart >= 0)
+                edit->setSelection(selectionStart, selectionLength);
+            else
+                edit->setCursorPosition(cursor);
+        }
+    }
+    // Entries are longer than the box; the drop-down shows them whole.
+    ComPort->view()->setMinimumWidth(ComPort->view()->sizeHintForColumn(0) + 8);
 }
 
 QString TSerialForm::ComPortText() const

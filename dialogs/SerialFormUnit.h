@@ -1,8 +1,11 @@
 #pragma once
 
+#include "PortWatcher.h"
 #include "TToolDialog.h"
 
 #include <QStringList>
+
+#include <memory>
 
 class QComboBox;
 class QLineEdit;
@@ -19,10 +22,19 @@ public:
     // The module's factory debug character, as two hexadecimal digits.
     static constexpr const char* DefaultDebugChar = "1E";
 
-    // Lists the serial ports of this computer.
+    // The item data of COM PORT that holds the whole drop-down entry (path,
+    // adapter, serial number, holder); the item text is the bare path.
+    static constexpr int PortEntryRole = Qt::UserRole + 1;
+
+    // Lists the serial ports of this computer, and follows adapters plugged in
+    // or pulled out while the dialog is open.
     explicit TSerialForm(QWidget* parent = nullptr);
     // Lists the given ports instead (they are sorted here as well).
     explicit TSerialForm(const QStringList& ports, QWidget* parent = nullptr);
+    // Lists and follows the ports of `source`; `holders` names the program that
+    // holds a port.
+    TSerialForm(std::unique_ptr<IPortSource> source, TPortWatcher::THolderLookup holders,
+                QWidget* parent = nullptr);
 
     // True when the dialog was closed with OPEN.
     bool Confirmed = false;
@@ -40,4 +52,13 @@ public:
     QString ParityBitText() const;
     QString StopBitText() const;
     QString DebugCharText() const;
+
+    // The ports the list shows now.
+    const TPortWatcher& Ports() const { return *m_ports; }
+
+private:
+    // Refills COM PORT from the watcher, keeping what the box says.
+    void FillPortList();
+
+    TPortWatcher* m_ports = nullptr;
 };

@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
+  libudev-dev                  # serial ports by name, and adapters coming and going
   qt6-base-dev qt6-base-dev-tools libgl-dev
   fonts-liberation2            # the UI font (metric-compatible, small sizes stay legible)
   xvfb xauth x11-utils xdotool imagemagick   # headless runs, screenshots and end-to-end tests

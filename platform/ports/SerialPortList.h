@@ -7,13 +7,14 @@
 // opens ("/dev/ttyUSB0", "/dev/ttyS0"), sorted as plain text, so "/dev/ttyS10" comes
 // before "/dev/ttyS2".
 //
-// Found through sysfs only: no port is opened, because opening one raises DTR and
-// RTS and would disturb a port that another program holds. Listed are USB adapters
+// Found through udev, or sysfs where udev is missing (PortSource.h): no port is
+// opened, because opening one raises DTR and RTS and would disturb a port that
+// another program holds. Listed are USB adapters
 // (ttyUSB, ttyACM), on-board UARTs that really exist, and any other tty backed by a
 // device (ttyAMA, ttymxc, rfcomm, ...). The kernel keeps placeholders for UARTs that
 // are not fitted (ttyS with port type 0); those are left out.
 QStringList ListSerialPorts();
 
-// The same over another sysfs root (holding class/tty) and device folder, so that a
-// made-up tree can stand in for the machine's.
+// The same from the sysfs walk alone, over another sysfs root (holding class/tty)
+// and device folder, so that a made-up tree can stand in for the machine's.
 QStringList ListSerialPorts(const QString& sysfsRoot, const QString& devRoot);
