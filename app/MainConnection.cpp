@@ -17,6 +17,7 @@
 #include "PortReports.h"
 #include "OverviewUnit.h"
 #include "PageValidation.h"
+#include "PortSource.h"
 #include "ProcessingFormUnit.h"
 #include "SecurityUnit.h"
 #include "SearchDevicesFormUnit.h"
@@ -130,9 +131,12 @@ void TMainForm::BtnOpenClick()
     if (!dialog.Confirmed)
         return;
 
+    // A stable name (/dev/serial/by-id/...) stands for the device it links to:
+    // that device is what is opened, checked for other holders and locked.
     const QString port = dialog.ComPort->currentText();
+    const QString device = ResolvePortPath(port);
     const QString baud = dialog.BaudRate->currentText();
-    MainComPort.SetPort(port);
+    MainComPort.SetPort(device);
     if (baud == QLatin1String("230400")) {
         MainComPort.SetCustomBaudRate(230400);
         MainComPort.SetBaudRate(brCustom);
@@ -169,11 +173,14 @@ void TMainForm::BtnOpenClick()
         MainComPort.Open();
     } catch (const EComPort& e) {
         // A port in use is refused with EBUSY; the holder is named when the
-        // system lets us see it.
+        // system lets us see it. A stable name is reported with the device it
+        // points to.
         std::optional<TPortHolder> holder;
-        if (e.PlatformError() == EBUSY && !port.trimmed().isEmpty())
-            holder = FindPortHolder(TPosixSerialDevice::DevicePath(port));
-        const TPortReport report = SerialOpenReport(port, e.PlatformError(), holder, e.Code());
+        if (e.PlatformError() == EBUSY && !device.trimmed().isEmpty())
+            holder = FindPortHolder(TPosixSerialDevice::DevicePath(device));
+        TPortReport report = SerialOpenReport(device, e.PlatformError(), holder, e.Code());
+        if (port != device)
+            report.Maintenance.replace(device, PortReportName(port, device));
         ErrorDialog->SetError(report.Title, report.Detail, report.Maintenance);
         ShowErrorFormTimer->Start();
         return;

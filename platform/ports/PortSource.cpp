@@ -207,3 +207,10 @@ QString ResolvePortPath(const QString& name)
     const QString target = info.canonicalFilePath();
     return target.isEmpty() ? name : target;
 }
+
+QString PortReportName(const QString& typed, const QString& device)
+{
+    if (device.isEmpty() || typed == device)
+        return typed;
+    return typed + QStringLiteral(" (") + device + u')';
+}

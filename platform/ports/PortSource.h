@@ -56,3 +56,7 @@ std::unique_ptr<IPortSource> MakeSystemPortSource();
 // as /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K3X2Q-if00-port0 becomes
 // /dev/ttyUSB0. A name that is no link, or a link to nothing, is returned as given.
 QString ResolvePortPath(const QString& name);
+
+// How a report names the port: as typed, followed by the device in brackets when
+// the name was a link ("/dev/serial/by-id/usb-FTDI_... (/dev/ttyUSB0)").
+QString PortReportName(const QString& typed, const QString& device);

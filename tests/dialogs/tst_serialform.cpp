@@ -1,13 +1,43 @@
 #include "SerialFormUnit.h"
 
+#include "FakePortSource.h"
 #include "Skin.h"
 
+#include <QAbstractItemView>
+#include <QAccessible>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
+
+namespace {
+
+QStringList Items(const QComboBox* list)
+{
+    QStringList items;
+    for (int i = 0; i < list->count(); ++i)
+        items << list->itemText(i);
+    return items;
+}
+
+// A dialog over a fake source of USB adapters with the given names.
+struct TFakeForm {
+    explicit TFakeForm(const QStringList& names, TPortWatcher::THolderLookup holders = {})
+    {
+        auto owned = std::make_unique<TFakePortSource>();
+        Source = owned.get();
+        for (const QString& name : names)
+            Source->Devices << UsbAdapter(name);
+        Form = std::make_unique<TSerialForm>(std::move(owned), std::move(holders));
+    }
+    TFakePortSource* Source;
+    std::unique_ptr<TSerialForm> Form;
+};
+
+} // namespace
 
 class TestSerialForm : public QObject
 {
@@ -95,6 +125,139 @@ private slots:
         QCOMPARE(form.ComPortText(), u"/dev/ttyS1"_s);
         QCOMPARE(form.BaudRateText(), u"12"_s);
         QCOMPARE(form.DebugCharText(), u"zz"_s);
+    }
+
+    // While the dialog is open, adapters come and go; the box keeps what the
+    // user chose or typed. Actions: "choose:N" picks item N, "type:TEXT" types.
+    void liveUpdateKeepsTheUsersChoice_data()
+    {
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("plug");
+        QTest::addColumn<QString>("pull");
+        QTest::addColumn<QStringList>("after");
+        QTest::addColumn<QString>("text");
+
+        QTest::newRow("chosen port stays when one is plugged in before it")
+            << QStringList{u"ttyS0"_s, u"ttyUSB0"_s} << u"choose:1"_s << u"ttyACM0"_s << QString()
+            << QStringList{u"/dev/ttyACM0"_s, u"/dev/ttyS0"_s, u"/dev/ttyUSB0"_s} << u"/dev/ttyUSB0"_s;
+        QTest::newRow("chosen port stays when another is pulled out")
+            << QStringList{u"ttyS0"_s, u"ttyUSB0"_s} << u"choose:1"_s << QString() << u"/dev/ttyS0"_s
+            << QStringList{u"/dev/ttyUSB0"_s} << u"/dev/ttyUSB0"_s;
+        QTest::newRow("the first port stays chosen when one sorts before it")
+            << QStringList{u"ttyUSB0"_s} << QString() << u"ttyACM0"_s << QString()
+            << QStringList{u"/dev/ttyACM0"_s, u"/dev/ttyUSB0"_s} << u"/dev/ttyUSB0"_s;
+        QTest::newRow("typed text stays")
+            << QStringList{u"ttyUSB0"_s} << u"type:/dev/pts/7"_s << u"ttyUSB1"_s << QString()
+            << QStringList{u"/dev/ttyUSB0"_s, u"/dev/ttyUSB1"_s} << u"/dev/pts/7"_s;
+        QTest::newRow("a port pulled out stays in the box")
+            << QStringList{u"ttyUSB0"_s, u"ttyUSB1"_s} << u"choose:0"_s << QString() << u"/dev/ttyUSB0"_s
+            << QStringList{u"/dev/ttyUSB1"_s} << u"/dev/ttyUSB0"_s;
+        QTest::newRow("an empty box takes the first port plugged in")
+            << QStringList{} << QString() << u"ttyUSB0"_s << QString() << QStringList{u"/dev/ttyUSB0"_s}
+            << u"/dev/ttyUSB0"_s;
+    }
+
+    void liveUpdateKeepsTheUsersChoice()
+    {
+        QFETCH(QStringList, before);
+        QFETCH(QString, action);
+        QFETCH(QString, plug);
+        QFETCH(QString, pull);
+        QFETCH(QStringList, after);
+        QFETCH(QString, text);
+        TFakeForm fake(before);
+        TSerialForm& form = *fake.Form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QVERIFY(fake.Source->Watched());
+        if (action.startsWith(u"choose:")) {
+            form.ComPort->setCurrentIndex(action.mid(7).toInt());
+        } else if (action.startsWith(u"type:")) {
+            form.ComPort->setFocus();
+            form.ComPort->lineEdit()->clear();
+            QTest::keyClicks(form.ComPort->lineEdit(), action.mid(5));
+        }
+        const int cursor = form.ComPort->lineEdit()->cursorPosition();
+        if (!plug.isEmpty())
+            fake.Source->Plug(UsbAdapter(plug));
+        if (!pull.isEmpty())
+            fake.Source->Pull(pull);
+        QCOMPARE(Items(form.ComPort), after);
+        QCOMPARE(form.ComPortText(), text);
+        QCOMPARE(form.ComPort->currentIndex(), after.indexOf(text));
+        if (action.startsWith(u"type:"))
+            QCOMPARE(form.ComPort->lineEdit()->cursorPosition(), cursor);
+    }
+
+    // The drop-down names each adapter; the box and OPEN get the bare path.
+    void entriesNameTheAdapterAndTheBoxKeepsThePath()
+    {
+        QString holder = u"screen"_s;
+        TFakeForm fake({u"ttyUSB0"_s}, [&](const QString& path) {
+            return path == u"/dev/ttyUSB1" ? holder : QString();
+        });
+        TSerialForm& dialog = *fake.Form;
+        // An adapter udev knows nothing about, plugged in while the dialog is open.
+        fake.Source->Plug(UsbAdapter(u"ttyUSB1"_s, {}));
+        const QString ftdi = u"/dev/ttyUSB0 \u2014 FTDI FT232R USB UART \u2014 A10K3X2Q"_s;
+        const QString held = u"/dev/ttyUSB1 \u2014 in use by screen"_s;
+        QCOMPARE(Items(dialog.ComPort), (QStringList{u"/dev/ttyUSB0"_s, u"/dev/ttyUSB1"_s}));
+        QCOMPARE(dialog.ComPort->itemData(0, TSerialForm::PortEntryRole).toString(), ftdi);
+        QCOMPARE(dialog.ComPort->itemData(1, TSerialForm::PortEntryRole).toString(), held);
+
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        // Opening the drop-down asks again who holds the ports.
+        holder = u"minicom"_s;
+        dialog.ComPort->showPopup();
+        QAbstractItemView* view = dialog.ComPort->view();
+        QTRY_VERIFY(view->isVisible());
+        const QString heldNow = u"/dev/ttyUSB1 \u2014 in use by minicom"_s;
+        QCOMPARE(dialog.ComPort->itemData(1, TSerialForm::PortEntryRole).toString(), heldNow);
+        // The entries are drawn whole and a screen reader hears them.
+        QVERIFY(view->width() >= view->fontMetrics().horizontalAdvance(ftdi));
+        QAccessibleInterface* list = QAccessible::queryAccessibleInterface(view);
+        QVERIFY(list);
+        QStringList heard;
+        for (int i = 0; i < list->childCount(); ++i)
+            heard << list->child(i)->text(QAccessible::Name);
+        QVERIFY2(heard.contains(ftdi) && heard.contains(heldNow), qPrintable(heard.join(u" | ")));
+
+        // Picking an entry puts the bare path in the box.
+        const QRect second = view->visualRect(view->model()->index(1, 0));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, second.center());
+        QTRY_VERIFY(!view->isVisible());
+        QCOMPARE(dialog.ComPortText(), u"/dev/ttyUSB1"_s);
+    }
+
+    void captionsNameTheirLists()
+    {
+        TSerialForm form(QStringList{u"/dev/ttyS0"_s});
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        const QList<std::pair<QString, QComboBox*>> captions{{u"COM PORT"_s, form.ComPort},
+                                                             {u"BAUDRATE"_s, form.BaudRate},
+                                                             {u"PARITY BIT"_s, form.ParityBit},
+                                                             {u"STOP BIT"_s, form.StopBit}};
+        for (const auto& [caption, list] : captions) {
+            QLabel* label = nullptr;
+            for (QLabel* candidate : form.findChildren<QLabel*>())
+                if (candidate->text() == caption)
+                    label = candidate;
+            QVERIFY2(label, qPrintable(caption));
+            QCOMPARE(label->buddy(), list);
+            // The accessibility tree relates the caption to its list both ways.
+            QAccessibleInterface* labelInterface = QAccessible::queryAccessibleInterface(label);
+            QAccessibleInterface* listInterface = QAccessible::queryAccessibleInterface(list);
+            bool labels = false;
+            for (const auto& relation : labelInterface->relations(QAccessible::Labelled))
+                labels = labels || relation.first->object() == list;
+            bool labelled = false;
+            for (const auto& relation : listInterface->relations(QAccessible::Label))
+                labelled = labelled || relation.first->object() == label;
+            QVERIFY2(labels && labelled, qPrintable(caption));
+        }
     }
 
     void closingSetsConfirmed_data()
