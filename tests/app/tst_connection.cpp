@@ -190,6 +190,47 @@ private slots:
         QVERIFY(StartUpLook(*s.Form));
     }
 
+    // A stable name such as /dev/serial/by-id/usb-... works as the port it links
+    // to: a link in a folder of our own stands in for udev's.
+    void stableNameWorksAsThePortItLinksTo_data()
+    {
+        QTest::addColumn<bool>("held");
+        QTest::newRow("opens its port") << false;
+        QTest::newRow("held port refused, both names reported") << true;
+    }
+
+    void stableNameWorksAsThePortItLinksTo()
+    {
+        QFETCH(bool, held);
+        TSession s;
+        QVERIFY2(s.Started, qPrintable(s.StartError));
+        QTemporaryDir byId;
+        QVERIFY(byId.isValid());
+        const QString link = byId.filePath(QStringLiteral("usb-FTDI_FT232R_USB_UART_A10K3X2Q-if00-port0"));
+        QVERIFY(QFile::link(s.DevicePath(), link));
+        int holder = -1;
+        if (held) {
+            holder = ::open(s.Module.devicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+            QVERIFY(holder >= 0);
+            QCOMPARE(::flock(holder, LOCK_EX | LOCK_NB), 0);
+        }
+        s.Open(QStringLiteral("1E"), link);
+        if (!held) {
+            QTRY_VERIFY_WITH_TIMEOUT(s.Form->BtnRead->isEnabled(), 5000);
+            QCOMPARE(s.Form->MainComPort.Port(), s.DevicePath());
+            return;
+        }
+        QVERIFY(s.WaitForError());
+        ::close(holder);
+        QCOMPARE(s.ErrorTitle, QStringLiteral("SERIAL OPEN ERROR"));
+        QVERIFY2(s.ErrorDetail.startsWith(QStringLiteral("COM Port Opening Failed.\r\nThis port has already opened by "
+                                                          "other program.")),
+                 qPrintable(s.ErrorDetail));
+        QCOMPARE(s.ErrorMaintenance,
+                 QStringLiteral("Check ") + link + QStringLiteral(" (") + s.DevicePath() + QStringLiteral(") Port and Try Open Again."));
+        QVERIFY(StartUpLook(*s.Form));
+    }
+
     void permissionDeniedNamesTheGroupThatOwnsThePort()
     {
         // As root no open is refused for want of permission, so the text is checked
