@@ -123,7 +123,7 @@ QPushButton* AddFlatButton(QWidget* parent, const QString& caption, QRect place)
 } // namespace
 
 TSerialForm::TSerialForm(QWidget* parent)
-    : TSerialForm(MakeSystemPortSource(), {}, parent)
+    : TSerialForm(MakeSystemPortSource(), SystemHolderName, parent)
 {
 }
 

@@ -63,6 +63,20 @@ TPortInfo PortInfoFrom(const TPortDevice& device)
     return port;
 }
 
+QString HolderName(const std::optional<TPortHolder>& holder)
+{
+    if (!holder)
+        return {};
+    if (!holder->Name.isEmpty())
+        return holder->Name;
+    return QStringLiteral("process %1").arg(holder->Pid);
+}
+
+QString SystemHolderName(const QString& path)
+{
+    return HolderName(FindPortHolder(path));
+}
+
 QString PortInUseText(const QString& holderName)
 {
     return holderName.isEmpty() ? QString() : QStringLiteral("in use by ") + holderName;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PortDevice.h"
+#include "PortHolders.h"
 
 #include <QList>
 #include <QString>
@@ -27,3 +28,11 @@ QString PortEntryText(const TPortInfo& port);
 
 // The part that names the holder: "in use by NAME", or empty when there is none.
 QString PortInUseText(const QString& holderName);
+
+// How an entry names a holder: the program's name, or its process id where the
+// system does not tell the name; empty when nobody holds the port.
+QString HolderName(const std::optional<TPortHolder>& holder);
+
+// The holder of the port at `path` among the computer's processes, as HolderName
+// gives it.
+QString SystemHolderName(const QString& path);

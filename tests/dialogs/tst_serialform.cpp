@@ -8,8 +8,13 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -229,6 +234,62 @@ private slots:
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, second.center());
         QTRY_VERIFY(!view->isVisible());
         QCOMPARE(dialog.ComPortText(), u"/dev/ttyUSB1"_s);
+    }
+
+    // The computer's processes are asked: a program holding the port is named.
+    void aPortHeldByAnotherProgramSaysSo()
+    {
+        const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        QVERIFY(master >= 0);
+        QVERIFY(::grantpt(master) == 0 && ::unlockpt(master) == 0);
+        const QString pty = QString::fromLocal8Bit(::ptsname(master));
+        TPortDevice device = UsbAdapter(QStringLiteral("ttyUSB0"));
+        device.Node = pty;
+
+        auto owned = std::make_unique<TFakePortSource>();
+        TFakePortSource* source = owned.get();
+        TSerialForm form(std::move(owned), SystemHolderName);
+        QCOMPARE(form.ComPort->count(), 0);
+
+        // "sleep" holds the port as its standard input.
+        QProcess holder;
+        holder.setStandardInputFile(pty);
+        holder.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+        QVERIFY(holder.waitForStarted());
+        source->Plug(device);
+        QCOMPARE(form.ComPort->itemData(0, TSerialForm::PortEntryRole).toString(),
+                 pty + QStringLiteral(" \u2014 FTDI FT232R USB UART \u2014 A10K3X2Q \u2014 in use by sleep"));
+        holder.kill();
+        QVERIFY(holder.waitForFinished());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        form.ComPort->showPopup();
+        QCOMPARE(form.ComPort->itemData(0, TSerialForm::PortEntryRole).toString(),
+                 pty + QStringLiteral(" \u2014 FTDI FT232R USB UART \u2014 A10K3X2Q"));
+        form.ComPort->hidePopup();
+        ::close(master);
+    }
+
+    void holderNames_data()
+    {
+        QTest::addColumn<bool>("held");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("nobody") << false << QString() << QString();
+        QTest::newRow("named") << true << u"screen"_s << u"screen"_s;
+        QTest::newRow("name not told") << true << QString() << u"process 4242"_s;
+    }
+
+    void holderNames()
+    {
+        QFETCH(bool, held);
+        QFETCH(QString, name);
+        QFETCH(QString, shown);
+        std::optional<TPortHolder> holder;
+        if (held)
+            holder = TPortHolder{4242, name};
+        QCOMPARE(HolderName(holder), shown);
+        QCOMPARE(PortInUseText(HolderName(holder)), held ? u"in use by "_s + shown : QString());
     }
 
     void captionsNameTheirLists()
