@@ -41,6 +41,18 @@ bool TSysfsPortSource::Watch(std::function<void(const TPortEvent&)>)
 
 // ---------------------------------------------------------------- udev
 
+namespace {
+
+// The udev daemon keeps its control socket here while it runs. Without it udev
+// has no properties to add and sends no events: its view is the sysfs walk's,
+// only slower.
+bool UdevDaemonRuns()
+{
+    return QFileInfo::exists(QStringLiteral("/run/udev/control"));
+}
+
+} // namespace
+
 #ifdef RADIOSET_HAVE_UDEV
 namespace {
 
@@ -102,7 +114,7 @@ public:
     {
         // Without the daemon nothing is ever sent on udev's channel, and a device
         // announced by the kernel alone may not have its node yet.
-        if (!QFileInfo::exists(QStringLiteral("/run/udev/control")))
+        if (!UdevDaemonRuns())
             return false;
         TUdevPtr<udev_monitor> monitor(udev_monitor_new_from_netlink(m_udev.get(), "udev"));
         if (!monitor || udev_monitor_filter_add_match_subsystem_devtype(monitor.get(), "tty", nullptr) < 0
@@ -166,7 +178,9 @@ namespace {
 class TSystemPortSource final : public IPortSource
 {
 public:
-    TSystemPortSource() : m_udev(MakeUdevPortSource()) {}
+    // Where the daemon does not run, the sysfs walk is used alone: it is repeated
+    // twice a second while the dialog is open, and udev's enumeration costs more.
+    TSystemPortSource() : m_udev(UdevDaemonRuns() ? MakeUdevPortSource() : nullptr) {}
 
     QList<TPortDevice> Enumerate() override
     {

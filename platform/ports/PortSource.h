@@ -48,8 +48,8 @@ private:
 // daemon runs: without it no events are sent.
 std::unique_ptr<IPortSource> MakeUdevPortSource();
 
-// The computer's ports: udev where it works and finds any, the sysfs walk
-// otherwise (a container without udev, a build without libudev).
+// The computer's ports: udev where its daemon runs and finds any, the sysfs
+// walk otherwise (a container without udev, a build without libudev).
 std::unique_ptr<IPortSource> MakeSystemPortSource();
 
 // Resolves a port name typed by the user to the device it stands for: a link such

@@ -54,7 +54,11 @@ QList<TPortInfo> TPortWatcher::Scan()
         if (!IsRealPort(device))
             continue;
         TPortInfo port = PortInfoFrom(device);
-        port.HolderName = HolderOf(port.Path);
+        // Finding a holder means looking at every process: a port already listed
+        // keeps the holder found before (RefreshHolders asks again).
+        const auto known = std::find_if(m_ports.cbegin(), m_ports.cend(),
+                                        [&](const TPortInfo& listed) { return listed.Path == port.Path; });
+        port.HolderName = known != m_ports.cend() ? known->HolderName : HolderOf(port.Path);
         ports.append(port);
     }
     SortByPath(ports);

@@ -35,7 +35,8 @@ public:
     // The ports, sorted by path as text.
     QList<TPortInfo> Ports() const { return m_ports; }
 
-    // Asks again who holds each port (another program may have opened one).
+    // Asks again who holds each port (another program may have opened one). A
+    // port is asked about when it first appears, and then only here.
     void RefreshHolders();
 
 signals:

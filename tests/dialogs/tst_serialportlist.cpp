@@ -240,7 +240,12 @@ private slots:
         QTemporaryDir root;
         QVERIFY(root.isValid());
         MakeTree(root.path(), {u"ttyUSB0:dev,drv,node,link"_s});
-        TPortWatcher watcher(std::make_unique<TSysfsPortSource>(root.path() + u"/sys"_s, root.path() + u"/dev"_s));
+        QHash<QString, int> asked;
+        TPortWatcher watcher(std::make_unique<TSysfsPortSource>(root.path() + u"/sys"_s, root.path() + u"/dev"_s),
+                             [&](const QString& path) {
+                                 ++asked[path];
+                                 return QString();
+                             });
         watcher.Start();
         QVERIFY(!watcher.Watching());
         QCOMPARE(watcher.Ports().size(), 1);
@@ -248,6 +253,11 @@ private slots:
         MakeTree(root.path(), {u"ttyACM0:dev,drv,node,link"_s});
         QTRY_COMPARE(watcher.Ports().size(), 2);
         QCOMPARE(watcher.Ports().at(0).Path, root.path() + u"/dev/ttyACM0"_s);
+        // Looking for holders means looking at every process: each port is asked
+        // about once when it appears, not on every walk.
+        QTest::qWait(3 * TPortWatcher::PollInterval);
+        QCOMPARE(asked.value(root.path() + u"/dev/ttyUSB0"_s), 1);
+        QCOMPARE(asked.value(root.path() + u"/dev/ttyACM0"_s), 1);
         QVERIFY(QFile::remove(root.path() + u"/dev/ttyUSB0"_s));
         QTRY_COMPARE(watcher.Ports().size(), 1);
         QCOMPARE(watcher.Ports().at(0).Path, root.path() + u"/dev/ttyACM0"_s);

@@ -6,6 +6,7 @@
 #include "Artwork.h"
 #include "BluetoothUnit.h"
 #include "ErrorFormUnit.h"
+#include "FakePortSource.h"
 #include "MainUnit.h"
 #include "MessageBox.h"
 #include "ModalDriver.h"
@@ -17,12 +18,14 @@
 #include "TTimer.h"
 #include "VirtualModule.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QComboBox>
 #include <QDir>
 #include <QImage>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QSet>
 #include <QTest>
@@ -48,7 +51,14 @@ public:
             return;
         // Let pending layout and paint work finish, so the picture is the one on screen.
         QCoreApplication::processEvents();
-        const QImage image = widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        ShootImage(name, widget->grab().toImage());
+    }
+
+    void ShootImage(const QString& name, const QImage& picture)
+    {
+        if (!m_only.isEmpty() && !m_only.contains(name))
+            return;
+        const QImage image = picture.convertToFormat(QImage::Format_RGB32);
         const QString path = QDir(m_folder).filePath(m_prefix + name + QStringLiteral(".png"));
         if (image.isNull() || !image.save(path)) {
             m_failures << name + QStringLiteral(": could not save ") + path;
@@ -98,6 +108,7 @@ const QStringList AllShots{
     QStringLiteral("init-question"),     QStringLiteral("exit-question"),
     QStringLiteral("page-bluetooth-legacy"), QStringLiteral("page-system-legacy"),
     QStringLiteral("page-uart-legacy"),
+    QStringLiteral("serial-port-list"),
 };
 
 const char* const PageShots[PageCount] = {"page-overview", "page-bluetooth", "page-security",
@@ -312,6 +323,54 @@ void LegacySession(TMainForm& form, TShooter& shooter)
     Close(form);
 }
 
+// The serial port dialog with its drop-down open over a bench of adapters as
+// udev would describe them: the dialog and the drop-down window in one picture.
+void PortList(TMainForm& form, TShooter& shooter)
+{
+    auto owned = std::make_unique<TFakePortSource>();
+    TPortDevice uart = UsbAdapter(QStringLiteral("ttyS0"), {});
+    uart.UartType = "4";
+    TPortDevice cp2102 = UsbAdapter(QStringLiteral("ttyUSB1"), "Silicon\\x20Labs",
+                                    "CP2102\\x20USB\\x20to\\x20UART\\x20Bridge\\x20Controller", "0001");
+    TPortDevice arduino = UsbAdapter(QStringLiteral("ttyACM0"), "Arduino\\x20\\x28www.arduino.cc\\x29",
+                                     "Uno", "75630313438351F0B1C1");
+    owned->Devices = {uart, UsbAdapter(QStringLiteral("ttyUSB0")), cp2102, arduino};
+    TSerialForm dialog(std::move(owned),
+                       [](const QString& path) {
+                           return path == QLatin1String("/dev/ttyUSB1") ? QStringLiteral("minicom") : QString();
+                       },
+                       &form);
+    dialog.ComPort->setCurrentIndex(dialog.ComPort->findText(QStringLiteral("/dev/ttyUSB0")));
+    dialog.show();
+    if (!QTest::qWaitForWindowExposed(&dialog)) {
+        shooter.Fail(QStringLiteral("serial-port-list: the dialog was not shown"));
+        return;
+    }
+    dialog.ComPort->showPopup();
+    QWidget* popup = dialog.ComPort->view()->window();
+    if (!WaitFor([&] { return popup->isVisible(); }, 3000)) {
+        shooter.Fail(QStringLiteral("serial-port-list: the drop-down did not open"));
+        return;
+    }
+    QTest::qWait(100);
+
+    // One picture of both windows, each where it is on the screen, on the skin's background.
+    const QRect dialogRect(dialog.mapToGlobal(QPoint(0, 0)), dialog.size());
+    const QRect popupRect(popup->mapToGlobal(QPoint(0, 0)), popup->size());
+    const QRect all = dialogRect.united(popupRect).adjusted(-4, -4, 4, 4);
+    QPixmap picture(all.size() * dialog.devicePixelRatioF());
+    picture.setDevicePixelRatio(dialog.devicePixelRatioF());
+    picture.fill(dialog.palette().color(QPalette::Window).darker(115));
+    {
+        QPainter painter(&picture);
+        painter.drawPixmap(dialogRect.topLeft() - all.topLeft(), dialog.grab());
+        painter.drawPixmap(popupRect.topLeft() - all.topLeft(), popup->grab());
+    }
+    shooter.ShootImage(QStringLiteral("serial-port-list"), picture.toImage());
+    dialog.ComPort->hidePopup();
+    dialog.close();
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -359,6 +418,7 @@ int main(int argc, char* argv[])
     ProductSelection(*form, shooter);
     MainSession(*form, shooter);
     LegacySession(*form, shooter);
+    PortList(*form, shooter);
 
     // Leave without the exit question.
     form->hide();
