@@ -4,6 +4,7 @@
 #include "FrameAssembler.h"
 #include "IniFile.h"
 #include "PortHolders.h"
+#include "PortReports.h"
 #include "Reports.h"
 #include "TPosixSerialDevice.h"
 
@@ -32,6 +33,12 @@ struct TFailure
     QString Text;
 };
 
+// A report about the port itself, on one line as the others.
+QString OneLine(const TPortReport& report)
+{
+    return TReport{report.Title, report.Detail, report.Maintenance}.OneLine();
+}
+
 // One open serial line, with its own frame assembler. Waits block in the
 // device's poll; nothing spins.
 class TLine
@@ -45,6 +52,7 @@ public:
     // Empty on success, else the report.
     QString Open(const QString& port, const TLineOptions& options)
     {
+        m_port = port;
         const int error = m_device.Open(port);
         if (error != 0)
             return OpenFailure(port, error);
@@ -54,8 +62,7 @@ public:
         line.StopBits = options.StopBits;
         SerialTimeouts timeouts;
         if (const int e = m_device.SetLine(line))
-            return QStringLiteral("COM Port Opening Failed.: the line settings were refused (%1)")
-                .arg(QString::fromLocal8Bit(std::strerror(e)));
+            return OneLine(SerialOpenReport(port, e, std::nullopt, 7));
         m_device.SetTimeouts(timeouts);
         m_device.SetEventMask(SerialEvent::RxChar);
         m_device.ClearQueues();
@@ -116,6 +123,7 @@ public:
     static void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
     bool Gone() const { return m_gone; }
+    const QString& Port() const { return m_port; }
 
 private:
     void Drain()
@@ -152,58 +160,37 @@ private:
         return out;
     }
 
+    // The window's "SERIAL OPEN ERROR" report, on one line.
     static QString OpenFailure(const QString& port, int error)
     {
-        const QString first = QStringLiteral("COM Port Opening Failed.: ");
-        switch (error) {
-        case ENOENT:
-        case ENODEV:
-        case ENXIO:
-            return first + QStringLiteral("This port does not exist on this computer (is the adapter plugged in?).");
-        case EACCES:
-        case EPERM:
-            return first + QStringLiteral("Permission denied: this user may not use this port.");
-        case ENOTTY:
-        case EISDIR:
-        case ENOTDIR:
-            return first + QStringLiteral("This is not a serial port device.");
-        case EBUSY:
-        case EWOULDBLOCK: {
-            QString text = first + QStringLiteral("This port has already opened by other program.");
-            if (const std::optional<TPortHolder> holder =
-                    FindPortHolder(TPosixSerialDevice::DevicePath(port))) {
-                text += QStringLiteral(" (%1, process %2)")
-                            .arg(holder->Name.isEmpty() ? QStringLiteral("unknown program") : holder->Name)
-                            .arg(holder->Pid);
-            }
-            return text;
-        }
-        default:
-            return first + QStringLiteral("The system reported: %1.").arg(QString::fromLocal8Bit(std::strerror(error)));
-        }
+        std::optional<TPortHolder> holder;
+        if (error == EBUSY || error == EWOULDBLOCK)
+            holder = FindPortHolder(TPosixSerialDevice::DevicePath(port));
+        return OneLine(SerialOpenReport(port, error, holder));
     }
 
     TPosixSerialDevice m_device;
     TFrameAssembler m_assembler;
     std::deque<QByteArray> m_answers;
     bool m_gone = false;
+    QString m_port;
     TTrace m_trace;
 };
 
-QString PulledAdapter()
+QString PulledAdapter(const TLine& line)
 {
-    return QStringLiteral("COMMUNICATION ERROR: the port is gone (was the adapter pulled out?)");
+    return OneLine(PortGoneReport(line.Port()));
 }
 
 // One exchange: send, take the answer. Throws the report on no answer.
 QByteArray Exchange(TLine& line, const QByteArray& command, const TReport& noAnswer, int limitMs = AnswerLimitMs)
 {
     if (!line.Send(command) && line.Gone())
-        throw TFailure{PulledAdapter()};
+        throw TFailure{PulledAdapter(line)};
     std::optional<QByteArray> answer = line.Answer(limitMs);
     if (!answer) {
         if (line.Gone())
-            throw TFailure{PulledAdapter()};
+            throw TFailure{PulledAdapter(line)};
         throw TFailure{noAnswer.OneLine()};
     }
     return *answer;
@@ -354,7 +341,7 @@ void RunJob(const TJobPlan& plan, int number, TPortResult& result, const TProgre
         for (;;) {
             std::optional<QByteArray> answer = line.Answer(SearchAnswerLimitMs);
             if (!answer)
-                throw TFailure{line.Gone() ? PulledAdapter() : noAnswer.OneLine()};
+                throw TFailure{line.Gone() ? PulledAdapter(line) : noAnswer.OneLine()};
             if (*answer == "OK")
                 break;
             const QList<QByteArray> items = SplitResponse(*answer);

@@ -303,9 +303,9 @@ private slots:
         QCOMPARE(run.Exit, 1);
         const QString first = Port(*modules[0]).mid(5);
         const QString second = Port(*modules[1]).mid(5);
-        QVERIFY2(run.Err.contains(first + u": COM Port Opening Failed.: This port has already opened by other program."_s),
+        QVERIFY2(run.Err.contains(first + u": SERIAL OPEN ERROR: COM Port Opening Failed., This port has already opened by other program."_s),
                  qPrintable(run.Err));
-        QVERIFY2(run.Err.contains(second + u": COMMUNICATION ERROR"_s) || run.Err.contains(second + u": READING ERROR"_s),
+        QVERIFY2(run.Err.contains(second + u": SERIAL PORT DISAPPEARED"_s) || run.Err.contains(second + u": READING ERROR"_s),
                  qPrintable(run.Err));
         QCOMPARE(modules[2]->settings().at("DeviceName"), std::string("UNIT-3"));
         QCOMPARE(modules[0]->settings().at("DeviceName"), std::string("RADIOSIM"));
