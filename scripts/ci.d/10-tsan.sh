@@ -25,7 +25,9 @@ fi
 unset ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS
 # Qt is not instrumented: TSan is told to leave its libraries alone (see
 # tests/tsan.supp for why, and for the one report kind that remains).
-export TSAN_OPTIONS="halt_on_error=1 suppressions=$root/tests/tsan.supp second_deadlock_stack=1 ignore_noninstrumented_modules=1"
+# Some port tests fork a child that holds the line (a program keeping the port
+# open): the child only sleeps or execs, so threads after that fork are allowed.
+export TSAN_OPTIONS="halt_on_error=1 suppressions=$root/tests/tsan.supp second_deadlock_stack=1 ignore_noninstrumented_modules=1 die_after_fork=0"
 export QT_QPA_PLATFORM=offscreen
 
 pattern="^($(IFS='|'; echo "${tests[*]}"))\$"
