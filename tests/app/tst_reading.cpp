@@ -17,6 +17,15 @@ QStringList Queries(const radiosim::VirtualModule& module)
     return queries;
 }
 
+QByteArray ModuleOutput(const radiosim::VirtualModule& module)
+{
+    QByteArray sent;
+    for (const radiosim::TranscriptEntry& entry : module.transcript())
+        if (!entry.fromTool)
+            sent += QByteArray::fromStdString(entry.bytes);
+    return sent;
+}
+
 QStringList Range(int from, int to)
 {
     QStringList list;
@@ -145,6 +154,63 @@ private slots:
         QCOMPARE(s.ErrorMaintenance, QStringLiteral("Retry Read Again\r\nOr Contact and Refer Manufacturer."));
         // The reading went on after the refused answer: the model query was still sent.
         QVERIFY(Queries(s.Module).contains(QStringLiteral("100")));
+    }
+
+    // A read that ends in an error while an answer is half received, then CLOSE
+    // and OPEN to a module that answers correctly: the half answer must not join
+    // the module's "OK" to the debug character.
+    void halfAnswerOfAFailedReadDoesNotSpoilTheNextConnection_data()
+    {
+        QTest::addColumn<int>("wrongCountInfo");
+        QTest::addColumn<int>("restAfterMs");
+        QTest::addColumn<QString>("error");
+        // Step 4 is refused; the answer to step 5 is cut in half, and its rest
+        // comes after the error report has ended the reading.
+        QTest::newRow("wrong data") << 4 << 300 << QStringLiteral("WRONG DATA");
+        // The rest of the answer to step 5 comes after the time limit.
+        QTest::newRow("time-out") << -1 << 2600 << QStringLiteral("READING ERROR");
+    }
+
+    void halfAnswerOfAFailedReadDoesNotSpoilTheNextConnection()
+    {
+        QFETCH(int, wrongCountInfo);
+        QFETCH(int, restAfterMs);
+        QFETCH(QString, error);
+        radiosim::Options options;
+        options.wrongCountInfo = wrongCountInfo;
+        options.stallAnswerOfCommand = 3 + 6; // debug char, two handshake queries, read queries 0..4
+        options.stallMs = restAfterMs;
+        TSession s(options);
+        QVERIFY(s.OpenAndIdentify());
+        s.Form->BtnRead->click();
+        QVERIFY(s.WaitForError(6000));
+        QCOMPARE(s.ErrorTitle, error);
+        QVERIFY(s.Form->ReadParams.Uart.BaudRate.isEmpty()); // step 5 was never taken
+        // The rest has left the module: every answer sent is whole on the line.
+        QTRY_VERIFY_WITH_TIMEOUT(ModuleOutput(s.Module).count("\r\n") % 2 == 0, 5000);
+
+        s.Form->BtnClose->click();
+        QTRY_VERIFY(s.Form->BtnOpen->isEnabled());
+        s.Module.clearTranscript();
+        s.Open();
+        // Any report is taken down and remembered; the watch ends with this test.
+        QString reported;
+        QTimer watch;
+        watch.setInterval(5);
+        QObject::connect(&watch, &QTimer::timeout, [&reported] {
+            if (auto* dialog = qobject_cast<TErrorForm*>(QApplication::activeModalWidget())) {
+                reported = dialog->Title();
+                dialog->reject();
+            }
+        });
+        watch.start();
+        QVERIFY(QTest::qWaitFor([&] { return s.Form->BtnRead->isEnabled() || !reported.isEmpty(); }, 5000));
+        QCOMPARE(reported, QString());
+        QVERIFY(s.Form->ReadyToSetLED->On());
+        QCOMPARE(s.Form->ReadParams.Local.ModelName, QByteArray("QN7201"));
+        // And the connection reads as any other.
+        QVERIFY(s.Read());
+        QCOMPARE(s.Form->ReadParams.Uart.BaudRate, QByteArray::fromStdString(s.Module.settings().at("BaudRate")));
     }
 
     void modelAnswerErrorAtTheEndOfAReadIsStoredAsTheModel()

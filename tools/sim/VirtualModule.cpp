@@ -130,7 +130,7 @@ struct VirtualModule::Impl {
 
     int randomIn(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
 
-    void sendAnswers(const std::vector<Answer>& answers)
+    void sendAnswers(const std::vector<Answer>& answers, bool stall = false)
     {
         const auto now = Clock::now();
         for (const Answer& a : answers) {
@@ -149,6 +149,15 @@ struct VirtualModule::Impl {
             }
             const std::string framed =
                 options.bareOkWithoutLeadingCrLf && a.text == "OK" ? "OK\r\n" : "\r\n" + a.text + "\r\n";
+            if (stall) {
+                // Only the first answer stalls; whatever follows waits behind its rest.
+                stall = false;
+                const size_t cut = 2 + a.text.size() / 2;
+                schedule(framed.substr(0, cut), due);
+                if (options.stallMs >= 0)
+                    schedule(framed.substr(cut), due + std::chrono::milliseconds(options.stallMs));
+                continue;
+            }
             if (!options.randomBursts) {
                 schedule(framed, due);
                 continue;
@@ -168,7 +177,7 @@ struct VirtualModule::Impl {
         const long number = static_cast<long>(++commandNumber);
         if (options.silentFromCommand > 0 && number >= options.silentFromCommand)
             return;
-        sendAnswers(answer());
+        sendAnswers(answer(), options.stallAnswerOfCommand > 0 && number == options.stallAnswerOfCommand);
         if (options.vanishAfterCommand > 0 && number == options.vanishAfterCommand)
             vanishPending = true;
     }

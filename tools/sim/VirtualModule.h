@@ -55,6 +55,9 @@ struct Options {
     bool echo = false;                    // configuration mode: every byte received is sent back at once
     int answerDelayMs = 0;                // each answer leaves no sooner than this after its command
     int vanishAfterCommand = -1;          // after answering this command the line is closed for good
+    int stallAnswerOfCommand = -1;        // the answer to this command stops halfway (after its CR LF and
+                                          // half its text) ...
+    int stallMs = -1;                     // ... and the rest leaves this much later; negative: it is lost
     bool lineTime = false;                // bytes take the time the line's settings give them, both ways:
                                           // a received byte counts when its last bit would have arrived,
                                           // and the bytes sent leave one after the other at that pace
