@@ -3,6 +3,7 @@
 #include "Skin.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QStyledItemDelegate>
@@ -75,7 +76,35 @@ TSearchDeviceForm::TSearchDeviceForm(QWidget* parent)
     connect(BtnSearch, &QPushButton::clicked, this, [this] { BtnSearchClick(); });
     connect(BtnInsert, &QPushButton::clicked, this, [this] { BtnInsertClick(); });
     connect(BtnClose, &QPushButton::clicked, this, [this] { BtnCloseClick(); });
-    BtnSearch->setDefault(true);
+    // A double-click on a row chooses it, as INSERT TO TARGET does.
+    connect(DeviceList, &QTreeWidget::itemDoubleClicked, this, [this] { BtnInsertClick(); });
+    // No default button: Return is decided in keyPressEvent, by what has the
+    // focus. Space still presses the focused button.
+    for (QPushButton* button : {BtnSearch, BtnInsert, BtnClose}) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+}
+
+void TSearchDeviceForm::keyPressEvent(QKeyEvent* event)
+{
+    const bool returnKey = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (!returnKey || (event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
+        TToolDialog::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    QWidget* focus = focusWidget();
+    if (focus == BtnInsert || focus == BtnClose) {
+        static_cast<QPushButton*>(focus)->click();
+    } else if (focus == BtnSearch) {
+        if (DeviceList->topLevelItemCount() == 0)
+            BtnSearch->click();
+    } else {
+        // The list, or no focus at all: a selected row is chosen; without one
+        // nothing happens.
+        BtnInsertClick();
+    }
 }
 
 void TSearchDeviceForm::BtnSearchClick()

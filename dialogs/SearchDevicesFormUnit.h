@@ -40,4 +40,10 @@ public:
     // While a search runs the dialog is disabled and must wait for its end:
     // closing it then (Escape, the window manager) is refused.
     void reject() override;
+
+protected:
+    // Return (and Enter) act on what has the focus: on the list, INSERT TO TARGET;
+    // on a button, that button. They never start a search while the list holds
+    // found devices, so a list cannot be thrown away by a key meant for a row.
+    void keyPressEvent(QKeyEvent* event) override;
 };

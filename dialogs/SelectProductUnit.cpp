@@ -79,7 +79,7 @@ TSelectProductForm::TSelectProductForm(const QString& productListPath, QWidget* 
 void TSelectProductForm::FillProductList(const QString& productListPath)
 {
     const QByteArray section = QByteArrayLiteral("PRODUCTS");
-    const QByteArray countText = ReadIniValue(productListPath, section, QByteArrayLiteral("PRODUCT_CNT"));
+    const QByteArray countText = ReadProductListValue(productListPath, section, QByteArrayLiteral("PRODUCT_CNT"));
     const std::optional<qint32> count = DecimalInteger(countText);
     if (!count) {
         PlatformMessageBox::Show(u'\'' + QString::fromLatin1(countText) + QStringLiteral("' is not a valid integer value"),
@@ -96,7 +96,7 @@ void TSelectProductForm::FillProductList(const QString& productListPath)
     for (int k = 1; k <= listed; ++k) {
         const QByteArray key = QByteArrayLiteral("PRODUCT") + QByteArray::number(k).rightJustified(2, '0');
         // A missing key reads as empty and still takes its place in the list.
-        names.append(QString::fromLatin1(ReadIniValue(productListPath, section, key)));
+        names.append(QString::fromLatin1(ReadProductListValue(productListPath, section, key)));
     }
     ProductList->addItems(names);
     // The open list shows its items as the closed box shows the choice: bold, in

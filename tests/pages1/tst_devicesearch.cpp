@@ -43,6 +43,16 @@ struct Searching
     }
 };
 
+// A double-click as the window system delivers it: press, release, then a
+// second press followed by the double-click event and the last release.
+void DoubleClick(QWidget* widget, QPoint at)
+{
+    QTest::mouseClick(widget, Qt::LeftButton, {}, at);
+    QTest::mousePress(widget, Qt::LeftButton, {}, at);
+    QTest::mouseDClick(widget, Qt::LeftButton, {}, at);
+    QTest::mouseRelease(widget, Qt::LeftButton, {}, at);
+}
+
 } // namespace
 
 class TestDeviceSearch : public QObject
@@ -174,6 +184,95 @@ private slots:
         QVERIFY(s.dialog->isVisible());
         QVERIFY(!s.dialog->Inserted);
         QVERIFY(s.dialog->SelectedAddress.isEmpty());
+    }
+
+    // Keys on the dialog after a search, by what has the focus. A found device
+    // is never thrown away by Return; Space presses the focused button.
+    void keysActOnTheFocusedControl_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("selected"); // -1: none
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("outcome");
+
+        const int ret = Qt::Key_Return, enter = Qt::Key_Enter, space = Qt::Key_Space;
+        const QString list = QStringLiteral("list"), search = QStringLiteral("search"),
+                      insert = QStringLiteral("insert"), close = QStringLiteral("close");
+        const QString inserted = QStringLiteral("inserted"), searched = QStringLiteral("searched"),
+                      closed = QStringLiteral("closed"), nothing = QStringLiteral("nothing");
+        QTest::newRow("Return on a selected row") << 3 << 1 << list << ret << inserted;
+        QTest::newRow("Enter on a selected row") << 3 << 2 << list << enter << inserted;
+        QTest::newRow("Return on the list, none selected") << 3 << -1 << list << ret << nothing;
+        QTest::newRow("Return on an empty list") << 0 << -1 << list << ret << nothing;
+        QTest::newRow("Return on SEARCH, a row selected") << 3 << 0 << search << ret << nothing;
+        QTest::newRow("Return on SEARCH, rows, none selected") << 3 << -1 << search << ret << nothing;
+        QTest::newRow("Return on SEARCH, empty list") << 0 << -1 << search << ret << searched;
+        QTest::newRow("Return on INSERT, a row selected") << 3 << 1 << insert << ret << inserted;
+        QTest::newRow("Return on INSERT, none selected") << 3 << -1 << insert << ret << nothing;
+        QTest::newRow("Return on CLOSE") << 3 << 1 << close << ret << closed;
+        QTest::newRow("Space on SEARCH, rows listed") << 3 << 1 << search << space << searched;
+        QTest::newRow("Space on INSERT, a row selected") << 3 << 1 << insert << space << inserted;
+        QTest::newRow("Space on CLOSE") << 3 << 1 << close << space << closed;
+    }
+
+    void keysActOnTheFocusedControl()
+    {
+        QFETCH(int, rows);
+        QFETCH(int, selected);
+        QFETCH(QString, focus);
+        QFETCH(int, key);
+        QFETCH(QString, outcome);
+        Searching s;
+        for (int i = 0; i < rows; ++i)
+            s.page.AddSearchResult("00AA11BB22C" + QByteArray::number(i), "NAME", "240404");
+        s.page.EndSearch();
+        QTreeWidget* list = s.dialog->DeviceList;
+        if (selected >= 0)
+            list->setCurrentItem(list->topLevelItem(selected));
+        else
+            list->clearSelection();
+        const QMap<QString, QWidget*> controls{{QStringLiteral("list"), list},
+                                               {QStringLiteral("search"), s.dialog->BtnSearch},
+                                               {QStringLiteral("insert"), s.dialog->BtnInsert},
+                                               {QStringLiteral("close"), s.dialog->BtnClose}};
+        QWidget* target = controls.value(focus);
+        target->setFocus();
+        QCOMPARE(s.dialog->focusWidget(), target);
+
+        QTest::keyClick(target, Qt::Key(key), key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+
+        const bool searchedNow = s.host.Calls.contains(QStringLiteral("search"));
+        QCOMPARE(searchedNow, outcome == QStringLiteral("searched"));
+        QCOMPARE(s.dialog->Inserted, outcome == QStringLiteral("inserted"));
+        QCOMPARE(s.dialog->isVisible(), outcome != QStringLiteral("inserted") && outcome != QStringLiteral("closed"));
+        if (outcome == QStringLiteral("inserted"))
+            QCOMPARE(s.dialog->SelectedAddress, "00AA11BB22C" + QByteArray::number(selected));
+        if (!searchedNow)
+            QCOMPARE(list->topLevelItemCount(), rows);
+    }
+
+    void doubleClickOnARowChoosesIt()
+    {
+        Searching s;
+        for (int i = 0; i < 3; ++i)
+            s.page.AddSearchResult("00AA11BB22C" + QByteArray::number(i), "NAME", "240404");
+        s.page.EndSearch();
+        QTreeWidget* list = s.dialog->DeviceList;
+
+        // Below the last row: no row, nothing chosen.
+        const QPoint below(20, list->viewport()->height() - 5);
+        QVERIFY(!list->itemAt(below));
+        DoubleClick(list->viewport(), below);
+        QVERIFY(s.dialog->isVisible());
+        QVERIFY(!s.dialog->Inserted);
+
+        const QPoint onSecond = list->visualItemRect(list->topLevelItem(1)).center();
+        DoubleClick(list->viewport(), onSecond);
+        QVERIFY(s.dialog->Inserted);
+        QCOMPARE(s.dialog->SelectedAddress, QByteArray("00AA11BB22C1"));
+        QVERIFY(!s.dialog->isVisible());
+        QVERIFY(!s.host.Calls.contains(QStringLiteral("search")));
     }
 
     // The whole path through the modal dialog: SEARCH on the page, rows found,
