@@ -268,8 +268,8 @@ TRuleContext ContextFor(const TJobPlan& plan, const TSession& session, const QBy
     context.Type = session.Type;
     context.Model = model;
     if (!plan.ProductList.isEmpty() && !model.isEmpty()) {
-        context.OperationModes = ProductChoiceCount(ReadIniValue(plan.ProductList, model, "OPMODE"));
-        context.Devices = ProductChoiceCount(ReadIniValue(plan.ProductList, model, "NUMBEROFDEVICE"));
+        context.OperationModes = ProductChoiceCount(ReadProductListValue(plan.ProductList, model, "OPMODE"));
+        context.Devices = ProductChoiceCount(ReadProductListValue(plan.ProductList, model, "NUMBEROFDEVICE"));
     }
     return context;
 }

@@ -32,7 +32,7 @@ QByteArray TMultiCommForm::ReadConfigValue(const QByteArray& section, const QByt
 {
     if (ConfigPath.isEmpty())
         return {};
-    return ReadIniValue(ConfigPath, section, key);
+    return ReadProductListValue(ConfigPath, section, key);
 }
 
 std::optional<int> TMultiCommForm::ReadChoiceCount(const QByteArray& key) const

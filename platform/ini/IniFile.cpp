@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 namespace {
 
@@ -99,4 +100,21 @@ QString ProductListPath(const QString& programFolder)
     const QString setupPath = QDir(programFolder).filePath(setup);
     const QString file = FindEntry(setupPath, QStringLiteral("config.ini"), QDir::Files);
     return QDir(setupPath).filePath(file);
+}
+
+QString LocateProductList(const QString& path)
+{
+    const QFileInfo file(path);
+    if (file.isFile())
+        return path;
+    const QFileInfo folder(file.path());
+    const QString parent = folder.path();
+    const QString folderName = FindEntry(parent, folder.fileName(), QDir::Dirs | QDir::NoDotAndDotDot);
+    const QString folderPath = QDir(parent).filePath(folderName);
+    return QDir(folderPath).filePath(FindEntry(folderPath, file.fileName(), QDir::Files));
+}
+
+QByteArray ReadProductListValue(const QString& path, const QByteArray& section, const QByteArray& key)
+{
+    return ReadIniValue(LocateProductList(path), section, key);
 }

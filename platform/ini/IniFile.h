@@ -17,6 +17,17 @@ inline constexpr int IniValueMaxLength = 2047;
 // are seen by the next read.
 QByteArray ReadIniValue(const QString& path, const QByteArray& section, const QByteArray& key);
 
+// Reads one value of the product list file at `path` (as ProductListPath gives it).
+// The names of the file and of its folder are looked up afresh, without regard to
+// letter case, at every read: a "Setup" folder renamed "setup" while the program runs
+// is still found.
+QByteArray ReadProductListValue(const QString& path, const QByteArray& section, const QByteArray& key);
+
+// Where the product list file at `path` is now: the file's own name and its folder's
+// name matched without regard to letter case (the exact spelling wins). Returns `path`
+// when nothing matches.
+QString LocateProductList(const QString& path);
+
 // The product list file beside the program: <folder of the executable>/Setup/config.ini,
 // with the folder name "Setup" matched without regard to letter case (an existing
 // "setup" or "SETUP" folder is found). Returns the path even when the file is missing.

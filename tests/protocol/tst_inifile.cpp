@@ -164,6 +164,45 @@ private slots:
         QCOMPARE(ReadIniValue(path, "PRODUCTS", "PRODUCT_CNT"), QByteArray("1"));
     }
 
+    // The program finds the path once; the folder or the file may be renamed
+    // afterwards, while it runs, and each read looks them up again.
+    void productListRenamedWhileRunningIsStillRead_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<QByteArray>("expected");
+
+        QTest::newRow("Setup to setup") << QStringLiteral("Setup/config.ini") << QStringLiteral("setup/config.ini")
+                                        << QByteArray("1");
+        QTest::newRow("setup to SETUP") << QStringLiteral("setup/config.ini") << QStringLiteral("SETUP/config.ini")
+                                        << QByteArray("1");
+        QTest::newRow("file to capitals") << QStringLiteral("Setup/config.ini")
+                                          << QStringLiteral("sEtUp/CONFIG.INI") << QByteArray("1");
+        QTest::newRow("folder under another name") << QStringLiteral("Setup/config.ini")
+                                                   << QStringLiteral("Setup2/config.ini") << QByteArray();
+    }
+
+    void productListRenamedWhileRunningIsStillRead()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        QFETCH(QByteArray, expected);
+
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString beforeFolder = before.section(u'/', 0, 0);
+        const QString afterFolder = after.section(u'/', 0, 0);
+        QVERIFY(QDir(dir.path()).mkdir(beforeFolder));
+        QVERIFY(WriteFile(dir.filePath(before), "[PRODUCTS]\r\nPRODUCT_CNT=1\r\n"));
+        const QString path = ProductListPath(dir.path());
+        QCOMPARE(ReadProductListValue(path, "PRODUCTS", "PRODUCT_CNT"), QByteArray("1"));
+
+        QVERIFY(QDir(dir.path()).rename(beforeFolder, afterFolder));
+        QVERIFY(QDir(dir.filePath(afterFolder)).rename(before.section(u'/', 1), after.section(u'/', 1))
+                || before.section(u'/', 1) == after.section(u'/', 1));
+        QCOMPARE(ReadProductListValue(path, "PRODUCTS", "PRODUCT_CNT"), expected);
+    }
+
     void productListPathPrefersExactSpelling()
     {
         QTemporaryDir dir;
