@@ -56,6 +56,9 @@ Faults (commands are numbered from 1; the waking debug character is command 1):
   --echo                      in configuration mode, send every received byte back
   --answer-delay=MS           send each answer no sooner than MS after its command
   --vanish-after=N            close the line for good after answering command N
+  --stall-answer=N            send the answer to command N only halfway (its CR LF and
+                              half its text) ...
+  --stall-ms=MS               ... and the rest MS later (default: the rest is lost)
   --line-time                 pace the bytes both ways at the speed, data bits, parity
                               and stop bits the tool set on the line
 
@@ -95,7 +98,7 @@ int main(int argc, char** argv)
     enum {
         Type = 1000, Model, NoModel, DebugChar, ErrorOnWrongDebugChar, Device, NoDevices, InquiryPace, Link,
         StateFile, Transcript, SilentFrom, ErrorOn, WrongCount, NonNumeric, Noise, BareOk, Bursts, Seed, Echo,
-        AnswerDelay, VanishAfter, LineTimeOption, Set, Ignore, Help
+        AnswerDelay, VanishAfter, StallAnswer, StallMs, LineTimeOption, Set, Ignore, Help
     };
     static const option longOptions[] = {
         {"type", required_argument, nullptr, Type},
@@ -122,6 +125,8 @@ int main(int argc, char** argv)
         {"echo", no_argument, nullptr, Echo},
         {"answer-delay", required_argument, nullptr, AnswerDelay},
         {"vanish-after", required_argument, nullptr, VanishAfter},
+        {"stall-answer", required_argument, nullptr, StallAnswer},
+        {"stall-ms", required_argument, nullptr, StallMs},
         {"line-time", no_argument, nullptr, LineTimeOption},
         {"help", no_argument, nullptr, Help},
         {nullptr, 0, nullptr, 0},
@@ -201,6 +206,8 @@ int main(int argc, char** argv)
         case LineTimeOption: o.lineTime = true; break;
         case AnswerDelay: if (!needInt(o.answerDelayMs)) return usageError("bad --answer-delay"); break;
         case VanishAfter: if (!needInt(o.vanishAfterCommand)) return usageError("bad --vanish-after"); break;
+        case StallAnswer: if (!needInt(o.stallAnswerOfCommand)) return usageError("bad --stall-answer"); break;
+        case StallMs: if (!needInt(o.stallMs)) return usageError("bad --stall-ms"); break;
         case Set: {
             const std::string text = arg;
             const size_t equals = text.find('=');
