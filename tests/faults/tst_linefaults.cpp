@@ -285,23 +285,39 @@ private slots:
         QCOMPARE(s.Form->CommMode, 0);
     }
 
-    void echoingModuleIsReportedNotMisread()
+    void echoingModuleIsReadAndWrittenByItsOwnAnswers()
     {
+        // Every command comes back in front of its answer. The echo is no framed
+        // answer (it has no CR LF of its own before it), so the answer taken for
+        // each command is the module's own framed answer after it.
         radiosim::Options options;
         options.echo = true;
         TSession s(options);
+        s.Module.setSetting("DeviceName", "ECHOED");
+        s.Module.setSetting("PinCode", "4711");
         s.Open();
-        // Its own command comes back in front of every answer.
-        const bool identified = QTest::qWaitFor([&] { return s.Form->BtnRead->isEnabled(); }, 3000);
-        if (identified) {
-            QVERIFY(s.Read());
-            QCOMPARE(s.Form->ReadParams.Local.ModelName, QByteArray("QN7201"));
-        } else {
-            QVERIFY(s.WaitForError(5000));
-            QVERIFY(!s.ErrorTitle.isEmpty());
-        }
-        QCOMPARE(s.Form->CommMode, 0);
-        QVERIFY(CloseAndOpenAnotherModule(s));
+        QVERIFY(QTest::qWaitFor([&] { return s.Form->BtnRead->isEnabled(); }, 5000));
+        QVERIFY(!s.Form->ShowErrorFormTimer->Enabled());
+        QVERIFY(!s.Form->ErrorDialog->isVisible());
+        QVERIFY(!s.Form->LegacyDevice);
+        QCOMPARE(s.Form->ReadParams.Local.ModelName, QByteArray("QN7201"));
+
+        QVERIFY(s.Read());
+        QVERIFY(!s.Form->ShowErrorFormTimer->Enabled());
+        QVERIFY(!s.Form->ErrorDialog->isVisible());
+        const auto settings = s.Module.settings();
+        QCOMPARE(s.Form->ReadParams.Bluetooth.DeviceName, QByteArray("ECHOED"));
+        QCOMPARE(s.Form->ReadParams.Security.PinCode, QByteArray("4711"));
+        QCOMPARE(s.Form->ReadParams.Local.LocalBDAddr, QByteArray::fromStdString(settings.at("LocalBDAddr")));
+        QCOMPARE(s.Form->ReadParams.Bluetooth.ServiceName, QByteArray::fromStdString(settings.at("ServiceName")));
+        QCOMPARE(s.Form->ReadParams.Local.ModelName, QByteArray("QN7201"));
+
+        s.Form->EditParams.Security.PinCode = "2468";
+        ConfirmWrite(s);
+        QTRY_VERIFY_WITH_TIMEOUT(!s.Form->MainComPort.Connected(), 15000);
+        QVERIFY(!s.Form->ErrorDialog->isVisible());
+        QCOMPARE(s.Module.settings().at("PinCode"), std::string("2468"));
+        QCOMPARE(s.Module.receivedCommands().back(), std::string("ATZ"));
     }
 
     void answerJustInsideTheLimitCountsAndJustOutsideIsLate_data()
