@@ -1,10 +1,14 @@
 #include "Session.h"
 
 #include "OverviewUnit.h"
+#include "ProcessingFormUnit.h"
 #include "TPictureButton.h"
 #include "TTimer.h"
 
 #include <QLabel>
+
+#include <chrono>
+#include <optional>
 
 namespace {
 
@@ -24,6 +28,29 @@ QByteArray ModuleOutput(const radiosim::VirtualModule& module)
         if (!entry.fromTool)
             sent += QByteArray::fromStdString(entry.bytes);
     return sent;
+}
+
+// When the module finished sending its answer to `command` (sent with its CR),
+// if it has.
+std::optional<std::chrono::steady_clock::time_point> AnswerSent(const radiosim::VirtualModule& module,
+                                                                const std::string& command)
+{
+    std::string fromTool, answer;
+    bool asked = false;
+    for (const radiosim::TranscriptEntry& entry : module.transcript()) {
+        if (entry.fromTool) {
+            fromTool += entry.bytes;
+            asked = asked || fromTool.find(command + '\r') != std::string::npos;
+            continue;
+        }
+        if (!asked)
+            continue;
+        answer += entry.bytes;
+        // CR LF, the text, CR LF.
+        if (answer.size() > 4 && answer.compare(answer.size() - 2, 2, "\r\n") == 0)
+            return entry.when;
+    }
+    return std::nullopt;
 }
 
 QStringList Range(int from, int to)
@@ -211,6 +238,61 @@ private slots:
         // And the connection reads as any other.
         QVERIFY(s.Read());
         QCOMPARE(s.Form->ReadParams.Uart.BaudRate, QByteArray::fromStdString(s.Module.settings().at("BaudRate")));
+    }
+
+    void wrongDataLetsOneMoreQueryGoAndDropsWhatComesAfterTheDialog()
+    {
+        // A module slow enough that the query after the refused answer is
+        // still unanswered when the error dialog opens.
+        radiosim::Options options;
+        options.answerDelayMs = 300;
+        options.wrongCountInfo = 7;
+        TSession s(options);
+        QVERIFY(s.OpenAndIdentify());
+        const qint32 devicesBefore = s.Form->EditParams.MultiComm.NumberOfDevice;
+        s.Form->BtnRead->click();
+
+        std::optional<std::chrono::steady_clock::time_point> shownAt;
+        QStringList queriesWhenShown;
+        bool stepEightAnswered = false;
+        QByteArray localAddressAfterIt = "unset";
+        WhenModalShown([&](QWidget* modal) {
+            shownAt = std::chrono::steady_clock::now();
+            queriesWhenShown = Queries(s.Module);
+            // The answer to the last query comes while the dialog is open; give
+            // the receive path every chance to take it.
+            stepEightAnswered = QTest::qWaitFor([&] { return AnswerSent(s.Module, "AT+BTINFO?8").has_value(); },
+                                                3000);
+            QTest::qWait(300);
+            localAddressAfterIt = s.Form->ReadParams.Local.LocalBDAddr + s.Form->EditParams.Local.LocalBDAddr;
+            if (auto* error = qobject_cast<TErrorForm*>(modal))
+                s.ErrorTitle = error->Title() + u'|' + error->Detail();
+            static_cast<QDialog*>(modal)->accept();
+        }, 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(shownAt.has_value(), 15000);
+
+        QCOMPARE(s.ErrorTitle, QStringLiteral("WRONG DATA|Wrong Data was received\r\nRead Command Number : 7"));
+        // Exactly one more query, sent before the dialog opened.
+        const QStringList handshake{QStringLiteral("10"), QStringLiteral("100")};
+        QCOMPARE(queriesWhenShown, handshake + Range(0, 8));
+        // The dialog comes no sooner than 200 ms after the refused answer was
+        // complete (the report itself cannot come before that).
+        const auto refusedAnswerSent = AnswerSent(s.Module, "AT+BTINFO?7");
+        QVERIFY(refusedAnswerSent.has_value());
+        QVERIFY2(*shownAt - *refusedAnswerSent >= std::chrono::milliseconds(200),
+                 qPrintable(QString::number(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                *shownAt - *refusedAnswerSent).count())));
+        // Whatever came after the dialog opened was dropped: step 8 not stored,
+        // no query after it.
+        QVERIFY(stepEightAnswered);
+        QCOMPARE(localAddressAfterIt, QByteArray());
+        QCOMPARE(s.Form->CommMode, int(ModeIdle));
+        QTest::qWait(400);
+        QCOMPARE(Queries(s.Module), handshake + Range(0, 8));
+        // The refused answer changed nothing of its step.
+        QCOMPARE(s.Form->EditParams.MultiComm.NumberOfDevice, devicesBefore);
+        QVERIFY(s.Form->isEnabled());
+        QVERIFY(!s.Form->ProcessingDialog->isVisible());
     }
 
     void modelAnswerErrorAtTheEndOfAReadIsStoredAsTheModel()
