@@ -205,14 +205,31 @@ int TPosixSerialDevice::Flush(int queue)
     return SerialDeviceGone(errno) ? 0 : errno;
 }
 
+// Unread input is dropped. Output is dropped only while the driver still holds
+// some (a write cut short by flow control, say): a finished write has left the
+// driver already. A pseudo-terminal holds none, yet hands written bytes to the
+// other end a moment later; flushing its output would take back the "ATZ"
+// written just before a close.
+int TPosixSerialDevice::DropPending()
+{
+    int queue = TCIFLUSH;
+    {
+        std::shared_lock lock(m_lock);
+        int pending = 0;
+        if (m_fd >= 0 && (::ioctl(m_fd, TIOCOUTQ, &pending) != 0 || pending > 0))
+            queue = TCIOFLUSH;
+    }
+    return Flush(queue);
+}
+
 int TPosixSerialDevice::AbortTransfers()
 {
-    return Flush(TCIOFLUSH);
+    return DropPending();
 }
 
 int TPosixSerialDevice::ClearQueues()
 {
-    return Flush(TCIOFLUSH);
+    return DropPending();
 }
 
 int TPosixSerialDevice::Write(const char* data, qint32 size, qint32& written)

@@ -50,6 +50,7 @@ public:
 
 private:
     int Flush(int queue);
+    int DropPending();
     void ReleaseDescriptors();
 
     // Reads and writes share the descriptor; only opening and closing change it.

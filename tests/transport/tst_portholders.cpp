@@ -1,6 +1,7 @@
 // Finding the other programs that have a serial port open, on real
 // pseudo-terminals and with real child processes.
 #include "PortHolders.h"
+#include "Pty.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -18,32 +19,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-class Pty
-{
-public:
-    Pty()
-    {
-        m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
-            return;
-        char name[128] = {};
-        if (::ptsname_r(m_master, name, sizeof name) == 0)
-            m_slave = QString::fromLocal8Bit(name);
-    }
-    ~Pty()
-    {
-        if (m_master >= 0)
-            ::close(m_master);
-    }
-    Q_DISABLE_COPY_MOVE(Pty)
-    bool Valid() const { return m_master >= 0 && !m_slave.isEmpty(); }
-    QString SlavePath() const { return m_slave; }
-
-private:
-    int m_master = -1;
-    QString m_slave;
-};
 
 // A child that keeps `path` open as its standard input and does nothing else.
 class Holder

@@ -1,5 +1,6 @@
 // The port on pseudo-terminals, which the kernel treats as real serial devices.
 #include "CPort.h"
+#include "Pty.h"
 #include "PortHolders.h"
 #include "TPosixSerialDevice.h"
 
@@ -16,52 +17,6 @@
 #include <unistd.h>
 
 namespace {
-
-// The module's end of the line.
-class Pty
-{
-public:
-    Pty()
-    {
-        m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
-            return;
-        char name[128] = {};
-        if (::ptsname_r(m_master, name, sizeof name) != 0)
-            return;
-        ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
-        m_slave = QString::fromLocal8Bit(name);
-    }
-    ~Pty() { CloseMaster(); }
-    Q_DISABLE_COPY_MOVE(Pty)
-
-    bool Valid() const { return m_master >= 0 && !m_slave.isEmpty(); }
-    QString SlavePath() const { return m_slave; }
-    void CloseMaster()
-    {
-        if (m_master >= 0)
-            ::close(m_master);
-        m_master = -1;
-    }
-    bool Send(const QByteArray& bytes) { return ::write(m_master, bytes.constData(), size_t(bytes.size())) == bytes.size(); }
-    // Everything received so far.
-    QByteArray Received()
-    {
-        char buffer[256];
-        for (;;) {
-            const ssize_t n = ::read(m_master, buffer, sizeof buffer);
-            if (n <= 0)
-                break;
-            m_received.append(buffer, n);
-        }
-        return m_received;
-    }
-
-private:
-    int m_master = -1;
-    QString m_slave;
-    QByteArray m_received;
-};
 
 struct PtyPort {
     PtyPort()
@@ -187,6 +142,20 @@ private slots:
         // Nothing waiting: a read returns at once with nothing.
         QCOMPARE(p.port->ReadStr(text, 10), 0);
         QVERIFY(text.isEmpty());
+    }
+
+    // A close right after a write keeps what was written: EXIT sends "ATZ" and
+    // closes at once, and the module must still get it.
+    void closeRightAfterAWriteKeepsTheBytesWritten()
+    {
+        const QByteArray restart = QByteArrayLiteral("ATZ\r");
+        for (int round = 0; round < 20; ++round) {
+            PtyPort p;
+            p.port->Open();
+            p.port->WriteStr(restart);
+            p.port->Close();
+            QTRY_COMPARE(p.pty.Received(), restart);
+        }
     }
 
     void lineRunsAtTheExactSpeed_data()
