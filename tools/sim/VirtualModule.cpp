@@ -254,33 +254,55 @@ struct VirtualModule::Impl {
         return std::max(out.front().due, txFreeAt) + perByte;
     }
 
+    // What sendFront did with the first chunk, when nothing went out.
+    static constexpr ssize_t kLineFull = -1;  // blocked or interrupted: try again later
+    static constexpr ssize_t kToolGone = -2;  // the tool closed its side
+
+    // Sends up to `count` bytes of the first chunk and returns how many went.
+    // The first chunk may be gone afterwards: callers look at `out` again.
+    ssize_t sendFront(size_t count)
+    {
+        Chunk& chunk = out.front();
+        const ssize_t n = ::write(master, chunk.bytes.data(), count);
+        if (n < 0 && errno != EAGAIN && errno != EINTR) {
+            toolClosed();
+            return kToolGone;
+        }
+        if (n <= 0) {
+            writeBlocked = n < 0 && errno == EAGAIN;
+            return kLineFull;
+        }
+        log(false, chunk.bytes.substr(0, static_cast<size_t>(n)));
+        chunk.bytes.erase(0, static_cast<size_t>(n));
+        if (chunk.bytes.empty())
+            out.pop_front();
+        return n;
+    }
+
+    // The tool's side is closed. What it wrote just before closing ("ATZ" on
+    // its way out, say) is still in the line: take it before going deaf.
+    void toolClosed()
+    {
+        readAvailable(POLLHUP);
+        peerGone = true;
+    }
+
     void flushPaced()
     {
         const auto now = Clock::now();
         const Clock::duration perByte = characterTime();
         writeBlocked = false;
         while (!out.empty() && nextByteThrough(perByte) <= now) {
-            Chunk& chunk = out.front();
-            if (chunk.bytes.empty() || peerGone || master < 0) {
+            if (out.front().bytes.empty() || peerGone || master < 0) {
                 out.pop_front();
                 continue;
             }
-            const ssize_t n = ::write(master, chunk.bytes.data(), 1);
-            if (n < 0) {
-                if (errno == EAGAIN || errno == EINTR) {
-                    writeBlocked = errno == EAGAIN;
-                    return;
-                }
-                peerGone = true;
-                continue;
-            }
-            if (n == 0)
+            const Clock::time_point through = nextByteThrough(perByte);
+            const ssize_t n = sendFront(1);
+            if (n == kLineFull)
                 return;
-            txFreeAt = nextByteThrough(perByte);
-            log(false, chunk.bytes.substr(0, 1));
-            chunk.bytes.erase(0, 1);
-            if (chunk.bytes.empty())
-                out.pop_front();
+            if (n != kToolGone)
+                txFreeAt = through;
         }
     }
 
@@ -305,27 +327,18 @@ struct VirtualModule::Impl {
         const auto now = Clock::now();
         writeBlocked = false;
         while (!out.empty() && out.front().due <= now) {
-            Chunk& chunk = out.front();
-            if (peerGone || master < 0) {
-                out.pop_front();  // nobody listens: lost, as on a real line
+            if (out.front().bytes.empty() || peerGone || master < 0) {
+                out.pop_front();  // nothing to send, or nobody listens: lost, as on a real line
                 continue;
             }
-            const ssize_t n = ::write(master, chunk.bytes.data(), chunk.bytes.size());
-            if (n < 0) {
-                if (errno == EAGAIN || errno == EINTR) {
-                    writeBlocked = errno == EAGAIN;
-                    return;
-                }
-                peerGone = true;
-                continue;
-            }
-            log(false, chunk.bytes.substr(0, static_cast<size_t>(n)));
-            if (static_cast<size_t>(n) < chunk.bytes.size()) {
-                chunk.bytes.erase(0, static_cast<size_t>(n));
+            const size_t size = out.front().bytes.size();
+            const ssize_t n = sendFront(size);
+            if (n == kLineFull)
+                return;
+            if (n != kToolGone && static_cast<size_t>(n) < size) {
                 writeBlocked = true;
                 return;
             }
-            out.pop_front();
         }
     }
 
