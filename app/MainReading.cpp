@@ -3,43 +3,14 @@
 #include "MainUnit.h"
 #include "MainInternal.h"
 
-#include "Artwork.h"
 #include "AtProtocol.h"
-#include "FieldRules.h"
-#include "Reports.h"
-#include "BluetoothUnit.h"
 #include "ErrorFormUnit.h"
-#include "ExitQuestionFormUnit.h"
-#include "IniFile.h"
-#include "InitQuestionFormUnit.h"
-#include "MainDisplayUnit.h"
-#include "MessageBox.h"
-#include "MultiCommUnit.h"
-#include "PortReports.h"
-#include "OverviewUnit.h"
-#include "PageValidation.h"
+#include "FieldRules.h"
 #include "ProcessingFormUnit.h"
-#include "SecurityUnit.h"
-#include "SelectProductUnit.h"
-#include "SerialFormUnit.h"
-#include "Skin.h"
-#include "SystemUnit.h"
-#include "TLed.h"
-#include "TPictureButton.h"
+#include "Reports.h"
 #include "TTimer.h"
-#include "UartUnit.h"
-#include "WriteQuestionFormUnit.h"
 
-#include <QCloseEvent>
-#include <QComboBox>
-#include <QFrame>
 #include <QGroupBox>
-#include <QLineEdit>
-#include <QPainter>
-#include <QPushButton>
-#include <QTimer>
-#include <QToolButton>
-
 
 using namespace MainForm;
 
