@@ -1,5 +1,7 @@
 #include "Profile.h"
 
+#include "AtProtocol.h"
+
 namespace {
 
 const QList<QByteArray>& ModuleKeys()
@@ -23,17 +25,6 @@ QByteArray Trimmed(const QByteArray& text)
     while (end > begin && IsBlank(text.at(end - 1)))
         --end;
     return text.mid(begin, end - begin);
-}
-
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 bool IsControl(char c)
@@ -69,8 +60,8 @@ std::optional<QString> Unquote(const QByteArray& raw, QByteArray* value)
         const char e = raw.at(++i);
         if (e == '\\' || e == '"') {
             out.append(e);
-        } else if (e == 'x' && i + 2 < raw.size() && HexValue(raw.at(i + 1)) >= 0 && HexValue(raw.at(i + 2)) >= 0) {
-            out.append(char(HexValue(raw.at(i + 1)) * 16 + HexValue(raw.at(i + 2))));
+        } else if (e == 'x' && i + 2 < raw.size() && HexDigitValue(raw.at(i + 1)) >= 0 && HexDigitValue(raw.at(i + 2)) >= 0) {
+            out.append(char(HexDigitValue(raw.at(i + 1)) * 16 + HexDigitValue(raw.at(i + 2))));
             i += 2;
         } else {
             return QStringLiteral("unknown escape \\%1 (use \\\\, \\\" or \\xHH)").arg(QChar::fromLatin1(e));

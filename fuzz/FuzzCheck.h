@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 
+#include <fuzzer/FuzzedDataProvider.h>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -20,4 +22,15 @@
 inline QByteArray FuzzBytes(const unsigned char* data, size_t size)
 {
     return QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+}
+
+// One input goes one of two ways in, which the input itself chooses.
+inline void FuzzEitherWay(const unsigned char* data, size_t size, void (*oneWay)(FuzzedDataProvider&),
+                          void (*otherWay)(FuzzedDataProvider&))
+{
+    FuzzedDataProvider in(data, size);
+    if (in.ConsumeBool())
+        oneWay(in);
+    else
+        otherWay(in);
 }

@@ -1,5 +1,6 @@
 // Every answer parser: the value conversions and the storing of each info answer.
 #include "AtProtocol.h"
+#include "FieldTexts.h"
 #include "FuzzCheck.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -10,46 +11,6 @@
 #include <utility>
 
 namespace {
-
-using Fields = QList<std::pair<QByteArray, QByteArray>>;
-
-// All thirty fields by name, as text, so that two sets can be compared field by field.
-Fields Snapshot(const TParameters& p)
-{
-    const auto n = [](qint32 v) { return QByteArray::number(v); };
-    return {
-        {"Bluetooth.ClassOfDevice", p.Bluetooth.ClassOfDevice},
-        {"Bluetooth.PowerSave", n(p.Bluetooth.PowerSave)},
-        {"Bluetooth.RemoteBDAddr", p.Bluetooth.RemoteBDAddr},
-        {"Bluetooth.Role", n(p.Bluetooth.Role)},
-        {"Bluetooth.DeviceName", p.Bluetooth.DeviceName},
-        {"Bluetooth.SupportProfile", n(p.Bluetooth.SupportProfile)},
-        {"Bluetooth.LinkTimeout", n(p.Bluetooth.LinkTimeout)},
-        {"Bluetooth.InquiryAccessCodeFirst", p.Bluetooth.InquiryAccessCodeFirst},
-        {"Bluetooth.InquiryAccessCodeSecond", p.Bluetooth.InquiryAccessCodeSecond},
-        {"Bluetooth.ServiceName", p.Bluetooth.ServiceName},
-        {"Uart.BaudRate", p.Uart.BaudRate},
-        {"Uart.ParityBit", p.Uart.ParityBit},
-        {"Uart.StopBit", p.Uart.StopBit},
-        {"Uart.HWFlowControl", n(p.Uart.HWFlowControl)},
-        {"MultiComm.NumberOfDevice", n(p.MultiComm.NumberOfDevice)},
-        {"MultiComm.OperationMode", n(p.MultiComm.OperationMode)},
-        {"MultiComm.RxBufferSize", n(p.MultiComm.RxBufferSize)},
-        {"Local.BTSpec", p.Local.BTSpec},
-        {"Local.ModelName", p.Local.ModelName},
-        {"Local.LocalBDAddr", p.Local.LocalBDAddr},
-        {"Local.SWVersion", p.Local.SWVersion},
-        {"System.ConnectionMode", n(p.System.ConnectionMode)},
-        {"System.DebugChar", p.System.DebugChar},
-        {"System.EscapeChar", p.System.EscapeChar},
-        {"System.StatusMessage", n(p.System.StatusMessage)},
-        {"System.ConnectionDelayTime", n(p.System.ConnectionDelayTime)},
-        {"System.StreamSwitchingFast", n(p.System.StreamSwitchingFast)},
-        {"Security.Encry", n(p.Security.Encry)},
-        {"Security.PinCode", p.Security.PinCode},
-        {"Security.Auth", n(p.Security.Auth)},
-    };
-}
 
 // The fields each info step may write.
 QSet<QByteArray> StepFields(int step)
@@ -77,16 +38,6 @@ QSet<QByteArray> StepFields(int step)
     case 17: return {"Local.ModelName"};
     default: return {};
     }
-}
-
-QByteArray Field(const Fields& fields, const QByteArray& name)
-{
-    for (const auto& [key, value] : fields) {
-        if (key == name)
-            return value;
-    }
-    FUZZ_CHECK(false);
-    return {};
 }
 
 // Values that no answer produces, so that a write of any field shows.
@@ -182,12 +133,12 @@ void CheckStore(int step, const QByteArray& answer, bool markedRead)
     TParameters readParams;
     TParameters editParams;
     FillWithMarkers(markedRead ? readParams : editParams);
-    const Fields readBefore = Snapshot(readParams);
-    const Fields editBefore = Snapshot(editParams);
+    const FieldTexts readBefore = AllFields(readParams);
+    const FieldTexts editBefore = AllFields(editParams);
 
     const bool stored = StoreInfoAnswer(step, answer, readParams, editParams);
-    const Fields readAfter = Snapshot(readParams);
-    const Fields editAfter = Snapshot(editParams);
+    const FieldTexts readAfter = AllFields(readParams);
+    const FieldTexts editAfter = AllFields(editParams);
 
     if (step < 0 || step >= InfoStepCount)
         FUZZ_CHECK(!stored);
@@ -197,20 +148,20 @@ void CheckStore(int step, const QByteArray& answer, bool markedRead)
         return;
     }
     const QSet<QByteArray> own = StepFields(step);
-    for (qsizetype k = 0; k < readAfter.size(); ++k) {
-        const QByteArray& name = readAfter[k].first;
+    for (auto it = readAfter.cbegin(); it != readAfter.cend(); ++it) {
+        const QByteArray& name = it.key();
         if (!own.contains(name)) {
-            FUZZ_CHECK(readAfter[k] == readBefore[k]);
-            FUZZ_CHECK(editAfter[k] == editBefore[k]);
+            FUZZ_CHECK(it.value() == readBefore.value(name));
+            FUZZ_CHECK(editAfter.value(name) == editBefore.value(name));
             continue;
         }
         // Both sets hold the same value afterwards, whatever they held before:
         // one started cleared and the other with markers, so a set left out shows.
-        FUZZ_CHECK(readAfter[k].second == editAfter[k].second);
+        FUZZ_CHECK(it.value() == editAfter.value(name));
     }
 
     // What a few steps must have stored, by their own rule.
-    const auto after = [&](const char* name) { return Field(readAfter, name); };
+    const auto after = [&](const char* name) { FUZZ_CHECK(readAfter.contains(name)); return readAfter.value(name); };
     switch (step) {
     case 0: FUZZ_CHECK(after("Bluetooth.DeviceName") == answer); break;
     case 2: FUZZ_CHECK(after("Bluetooth.RemoteBDAddr") == answer); break;

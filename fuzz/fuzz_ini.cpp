@@ -77,10 +77,6 @@ void WrittenValue(FuzzedDataProvider& in)
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size)
 {
-    FuzzedDataProvider in(data, size);
-    if (in.ConsumeBool())
-        WrittenValue(in);
-    else
-        AnyContent(in);
+    FuzzEitherWay(data, size, WrittenValue, AnyContent);
     return 0;
 }

@@ -42,10 +42,6 @@ void WrittenValue(FuzzedDataProvider& in)
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size)
 {
-    FuzzedDataProvider in(data, size);
-    if (in.ConsumeBool())
-        WrittenValue(in);
-    else
-        AnyText(in);
+    FuzzEitherWay(data, size, WrittenValue, AnyText);
     return 0;
 }

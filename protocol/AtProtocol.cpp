@@ -11,17 +11,6 @@ bool IsBlank(char c)
     return c == ' ' || c == '\t';
 }
 
-int HexDigitValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 QByteArray Decimal(qint64 value)
 {
     return QByteArray::number(value);
@@ -371,4 +360,15 @@ bool StoreInfoAnswer(int step, const QByteArray& answer, TParameters& readParams
     default:
         return false;
     }
+}
+
+int HexDigitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
 }

@@ -23,6 +23,7 @@ QList<QByteArray> SplitResponse(const QByteArray& answer);
 bool DecimalItem(const QByteArray& item, qint32* value);    // optional leading blanks, optional sign, digits, must fit 32 bits
 bool HexItem(const QByteArray& item, QByteArray* stored);    // bare hex digits of either case -> at least two upper-case digits ("1b" -> "1B", "5" -> "05")
 bool ModeNumber(const QByteArray& text, qint32* value);      // removes every "MODE" (upper case only), reads the rest as DecimalItem
+int HexDigitValue(char c);                                   // 0..15 for 0-9, a-f, A-F; -1 for anything else
 
 QByteArray InfoQuery(int step);                  // "AT+BTINFO?<step>\r"; step 17 -> "AT+BTINFO?100\r"; 18 or more (or negative) -> empty (nothing to send)
 QByteArray WriteCommand(int step, const TParameters& params);   // the write command of step 0..21 with its CR; outside 0..21 -> "AT+BT\r"

@@ -1,45 +1,8 @@
+#include "FieldTexts.h"
 #include "PropertyUnit.h"
 
 #include <QTest>
 
-namespace {
-
-// Gives every one of the thirty fields a distinct non-default value.
-void FillAll(TParameters& p, const QByteArray& tag, qint32 base)
-{
-    p.Bluetooth.ClassOfDevice = tag + "cod";
-    p.Bluetooth.PowerSave = base + 1;
-    p.Bluetooth.RemoteBDAddr = tag + "addr";
-    p.Bluetooth.Role = base + 2;
-    p.Bluetooth.DeviceName = tag + "name";
-    p.Bluetooth.SupportProfile = base + 3;
-    p.Bluetooth.LinkTimeout = base + 4;
-    p.Bluetooth.InquiryAccessCodeFirst = tag + "iac1";
-    p.Bluetooth.InquiryAccessCodeSecond = tag + "iac2";
-    p.Bluetooth.ServiceName = tag + "sn";
-    p.Uart.BaudRate = tag + "baud";
-    p.Uart.ParityBit = tag + "par";
-    p.Uart.StopBit = tag + "stop";
-    p.Uart.HWFlowControl = base + 5;
-    p.MultiComm.NumberOfDevice = base + 6;
-    p.MultiComm.OperationMode = base + 7;
-    p.MultiComm.RxBufferSize = base + 8;
-    p.Local.BTSpec = tag + "btver";
-    p.Local.ModelName = tag + "model";
-    p.Local.LocalBDAddr = tag + "local";
-    p.Local.SWVersion = tag + "sw";
-    p.System.ConnectionMode = base + 9;
-    p.System.DebugChar = tag + "dbg";
-    p.System.EscapeChar = tag + "esc";
-    p.System.StatusMessage = base + 10;
-    p.System.ConnectionDelayTime = base + 11;
-    p.System.StreamSwitchingFast = base + 12;
-    p.Security.Encry = base + 13;
-    p.Security.PinCode = tag + "pin";
-    p.Security.Auth = base + 14;
-}
-
-} // namespace
 
 class TestParameters : public QObject
 {
