@@ -7,9 +7,12 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 build="$root/build/tsan"
 # The threaded code lives in transport/; its tests drive the port's event thread
 # on real pseudo-terminals, the receive worker, the hand-over and the stop at
-# shutdown. The window-level tests run under AddressSanitizer only, which keeps
-# this stage to a small build.
-tests=(tst_comport tst_ptyport tst_uihandoff tst_framing)
+# shutdown. One window-level test (tst_handover) drives the same threads through
+# the main window: answers handed to the window's thread, received bytes queued
+# while the worker takes them, and the window destroyed while a thread waits for
+# it. The other window-level tests run under AddressSanitizer only, which keeps
+# this stage short.
+tests=(tst_comport tst_ptyport tst_uihandoff tst_framing tst_handover)
 
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT

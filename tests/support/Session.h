@@ -40,8 +40,10 @@ public:
 
     ~TSession()
     {
-        // Leave without the exit question: the test is over.
-        Form->hide();
+        // Leave without the exit question: the test is over. A test may have
+        // destroyed the window itself.
+        if (Form)
+            Form->hide();
         Form.reset();
         PlatformMessageBox::SetHook(std::move(m_previousHook));
     }
