@@ -5,15 +5,34 @@
 #include <QPalette>
 #include <QProxyStyle>
 #include <QStyleFactory>
+#include <QStyleOptionButton>
+#include <QStyleOptionComboBox>
 #include <QStyleOptionGroupBox>
+#include <QStyleOptionSlider>
+#include <QStyleOptionSpinBox>
 #include <QWidget>
+
+#include <vector>
 
 namespace {
 
-// Fusion with one change: a group box's frame starts at the middle of its title,
-// which breaks the top edge, instead of a whole indicator height below the top.
-// The fixed layouts place text 16 pixels into a group box; with Fusion's own
-// frame that text would sit on the top edge.
+// Fusion with two changes.
+//
+// A group box's frame starts at the middle of its title, which breaks the top
+// edge, instead of a whole indicator height below the top. The fixed layouts
+// place text 16 pixels into a group box; with Fusion's own frame that text would
+// sit on the top edge.
+//
+// Equal palettes are drawn as one. Fusion keeps the faces it draws for buttons,
+// combo boxes, spin boxes and sliders in the application's pixmap cache, under a
+// key made of the palette's identity (QPalette::cacheKey), not of its colours.
+// Every widget given a colour of its own holds a palette with a fresh identity,
+// so every dialog or page built anew would add the same faces to the cache once
+// more, until the cache is full (10 MiB): a long session's memory would grow by
+// that much. Drawn with the first palette of the same colours, they meet the
+// faces already cached.
+QPalette SharedPalette(const QPalette& palette);
+
 class TSkinStyle final : public QProxyStyle
 {
 public:
@@ -22,9 +41,31 @@ public:
     {
     }
 
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override
+    {
+        if (element == PE_PanelButtonCommand && option) {
+            if (const auto* button = qstyleoption_cast<const QStyleOptionButton*>(option)) {
+                QStyleOptionButton shared = *button;
+                shared.palette = SharedPalette(button->palette);
+                QProxyStyle::drawPrimitive(element, &shared, painter, widget);
+            } else {
+                QStyleOption shared = *option;
+                shared.palette = SharedPalette(option->palette);
+                QProxyStyle::drawPrimitive(element, &shared, painter, widget);
+            }
+            return;
+        }
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+    }
+
     void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
                             const QWidget* widget) const override
     {
+        if (DrawnShared<QStyleOptionComboBox>(CC_ComboBox, control, option, painter, widget)
+            || DrawnShared<QStyleOptionSpinBox>(CC_SpinBox, control, option, painter, widget)
+            || DrawnShared<QStyleOptionSlider>(CC_Slider, control, option, painter, widget))
+            return;
         const auto* group = qstyleoption_cast<const QStyleOptionGroupBox*>(option);
         if (control != CC_GroupBox || !group || !(group->subControls & SC_GroupBoxFrame)
             || (group->subControls & SC_GroupBoxCheckBox)) {
@@ -62,6 +103,22 @@ public:
     }
 
 private:
+
+    template <typename Option>
+    bool DrawnShared(ComplexControl which, ComplexControl control, const QStyleOptionComplex* option,
+                     QPainter* painter, const QWidget* widget) const
+    {
+        if (control != which)
+            return false;
+        const auto* typed = qstyleoption_cast<const Option*>(option);
+        if (!typed)
+            return false;
+        Option shared = *typed;
+        shared.palette = SharedPalette(typed->palette);
+        QProxyStyle::drawComplexControl(control, &shared, painter, widget);
+        return true;
+    }
+
     static QRect GroupFrame(const QStyleOptionGroupBox& group)
     {
         const int top = group.text.isEmpty() ? 0 : group.fontMetrics.height() / 2;
@@ -69,7 +126,29 @@ private:
     }
 };
 
+// The first palette seen with the same colours as `palette`, for every skin
+// style alike (a button may have a style of its own on top of the skin). The
+// few colour sets of the theme are kept; past a bound a palette is drawn as it is.
+// Painting happens on the window thread only.
+QPalette SharedPalette(const QPalette& palette)
+{
+    static constexpr size_t MaxPalettes = 64;
+    static std::vector<QPalette> known;
+    for (const QPalette& candidate : known) {
+        if (candidate.isCopyOf(palette) || candidate == palette)
+            return candidate;
+    }
+    if (known.size() < MaxPalettes)
+        known.push_back(palette);
+    return palette;
+}
+
 } // namespace
+
+QStyle* CreateSkinStyle()
+{
+    return new TSkinStyle;
+}
 
 QFont SkinFont(bool bold)
 {
@@ -82,7 +161,7 @@ QFont SkinFont(bool bold)
 
 void ApplySkin(QApplication& app)
 {
-    app.setStyle(new TSkinStyle);
+    app.setStyle(CreateSkinStyle());
 
     QPalette palette;
     palette.setColor(QPalette::Window, SkinWindowColor);

@@ -4,6 +4,7 @@
 #include <QFont>
 
 class QApplication;
+class QStyle;
 class QWidget;
 
 // The one light blue-grey theme over every window, and the colours that the
@@ -21,6 +22,10 @@ inline const QColor AccentBlue(0, 0, 200);
 
 // Applies the theme and the UI font to the whole application.
 void ApplySkin(QApplication& app);
+
+// A new instance of the theme's style, for a widget that needs a style of its own
+// on top of it; the caller owns it.
+QStyle* CreateSkinStyle();
 
 // The UI font: 11 pixels high, as the fixed layouts were drawn for.
 QFont SkinFont(bool bold = false);

@@ -11,9 +11,16 @@
 
 namespace {
 
+// The theme's style without the focus frame. Built on the theme rather than on
+// the platform's default style, so the button is drawn as the others are.
 class TNoFocusFrameStyle final : public QProxyStyle
 {
 public:
+    TNoFocusFrameStyle()
+        : QProxyStyle(CreateSkinStyle())
+    {
+    }
+
     void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
                        const QWidget* widget) const override
     {

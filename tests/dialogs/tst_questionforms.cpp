@@ -15,6 +15,13 @@
 #include <functional>
 #include <memory>
 
+#if defined(__SANITIZE_ADDRESS__)
+// From the sanitizer runtime the test is linked with.
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
+#else
+#include <malloc.h>
+#endif
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -68,6 +75,16 @@ QLabel* FindLabel(const QWidget* dialog, const QString& text)
         if (label->text() == text)
             return label;
     return nullptr;
+}
+
+// Bytes the process holds allocated now.
+qint64 AllocatedBytes()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    return qint64(__sanitizer_get_current_allocated_bytes());
+#else
+    return qint64(mallinfo2().uordblks);
+#endif
 }
 
 } // namespace
@@ -278,6 +295,32 @@ private slots:
         QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
         QVERIFY(!q.dialog->isVisible());
         QCOMPARE(q.answer(), answer);
+    }
+
+    // A question is built anew each time it is asked. Built and drawn again and
+    // again, it must not take more memory each time: the faces the style keeps
+    // for its buttons are met again rather than kept once more per dialog.
+    void askingAgainTakesNoMoreMemory_data() { AddKinds(); }
+
+    void askingAgainTakesNoMoreMemory()
+    {
+        QFETCH(QString, kind);
+        const auto askOnce = [&kind] {
+            Question q = Make(kind);
+            q.dialog->setAttribute(Qt::WA_DontShowOnScreen);
+            q.dialog->show();
+            (void)q.dialog->grab();
+            q.buttons.first()->setFocus();
+            (void)q.dialog->grab();
+        };
+        for (int i = 0; i < 20; ++i)
+            askOnce();
+        const qint64 settled = AllocatedBytes();
+        constexpr int Times = 100;
+        for (int i = 0; i < Times; ++i)
+            askOnce();
+        const qint64 growth = AllocatedBytes() - settled;
+        QVERIFY2(growth < 128 * 1024, qPrintable(u"%1 bytes more after %2 questions"_s.arg(growth).arg(Times)));
     }
 
     void exitButtonsDrawNoFocusRectangle()
