@@ -1,10 +1,12 @@
 #include "LineTime.h"
 #include "SimClient.h"
+#include "TPosixSerialDevice.h"
 #include "VirtualModule.h"
 
 #include <QTest>
 
 #include <chrono>
+#include <thread>
 
 using namespace radiosim;
 using Clock = std::chrono::steady_clock;
@@ -90,6 +92,55 @@ private slots:
         }
         QCOMPARE(answer, QByteArray("\r\nOK\r\n"));
         QVERIFY(answered - sent >= perByte * (wake.size() + answer.size()));
+    }
+
+    // RadioSet's own serial layer sets every speed by number (BOTHER), which
+    // the C library's settings show as no known speed; the module must still
+    // take the line's time.
+    void speedSetByNumberIsPacedToo_data()
+    {
+        QTest::addColumn<int>("speed");
+        QTest::newRow("2400") << 2400;
+        QTest::newRow("4800") << 4800;
+    }
+    void speedSetByNumberIsPacedToo()
+    {
+        QFETCH(int, speed);
+        Options o;
+        o.lineTime = true;
+        VirtualModule sim(o);
+        QVERIFY(sim.start());
+        TPosixSerialDevice device;
+        QCOMPARE(device.Open(QString::fromStdString(sim.devicePath())), 0);
+        SerialLineSettings line;
+        line.Speed = speed;
+        QCOMPARE(device.SetLine(line), 0);
+        QCOMPARE(device.SetEventMask(SerialEvent::RxChar), 0);
+        const auto perByte = std::chrono::nanoseconds(10 * 1000000000LL / speed);
+
+        const QByteArray wake = QByteArrayLiteral("\r\x1E");
+        const auto sent = Clock::now();
+        qint32 written = 0;
+        QCOMPARE(device.Write(wake.constData(), qint32(wake.size()), written), 0);
+        QCOMPARE(written, qint32(wake.size()));
+        QByteArray got;
+        const auto giveUp = sent + std::chrono::seconds(5);
+        while (got.size() < 6 && Clock::now() < giveUp) {
+            quint32 events = 0;
+            int error = 0;
+            device.WaitEventFor(events, error, 100);
+            char buffer[16];
+            qint32 n = 0;
+            if (device.Read(buffer, sizeof buffer, n) == 0 && n > 0)
+                got.append(buffer, n);
+        }
+        const auto answered = Clock::now();
+        QCOMPARE(got, QByteArray("\r\nOK\r\n"));
+        // Two bytes in, six out, one after the other.
+        QVERIFY2(answered - sent >= perByte * (wake.size() + got.size()),
+                 qPrintable(QStringLiteral("%1 us").arg(
+                     std::chrono::duration_cast<std::chrono::microseconds>(answered - sent).count())));
+        device.Close();
     }
 };
 

@@ -48,9 +48,14 @@ int DataBits(tcflag_t cflag)
 
 LineCharacter CharacterOnLine(const termios& settings)
 {
-    LineCharacter c;
     // The tool sets the speed it sends at; the module answers at the same one.
-    c.bitsPerSecond = BitsPerSecond(cfgetospeed(&settings));
+    return CharacterOnLine(settings, BitsPerSecond(cfgetospeed(&settings)));
+}
+
+LineCharacter CharacterOnLine(const termios& settings, long bitsPerSecond)
+{
+    LineCharacter c;
+    c.bitsPerSecond = bitsPerSecond > 0 ? bitsPerSecond : 0;
     c.bits = 1 + DataBits(settings.c_cflag) + ((settings.c_cflag & PARENB) ? 1 : 0)
              + ((settings.c_cflag & CSTOPB) ? 2 : 1);
     if (c.bitsPerSecond > 0)

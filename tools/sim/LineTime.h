@@ -15,5 +15,8 @@ struct LineCharacter {
 };
 
 LineCharacter CharacterOnLine(const termios& settings);
+// The same with the speed given in bits per second, for a line whose speed was
+// set by number rather than by one of the B constants.
+LineCharacter CharacterOnLine(const termios& settings, long bitsPerSecond);
 
 }  // namespace radiosim

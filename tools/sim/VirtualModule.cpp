@@ -1,5 +1,6 @@
 #include "VirtualModule.h"
 
+#include "LineSpeed.h"
 #include "LineTime.h"
 #include "ModuleCore.h"
 
@@ -245,7 +246,12 @@ struct VirtualModule::Impl {
         termios t{};
         if (master < 0 || ::tcgetattr(master, &t) != 0)
             return Clock::duration::zero();
-        return std::chrono::duration_cast<Clock::duration>(CharacterOnLine(t).time);
+        LineCharacter c = CharacterOnLine(t);
+        // A speed set by number (as serial tools do for every speed) shows
+        // only in the kernel's own settings.
+        if (c.bitsPerSecond == 0)
+            c = CharacterOnLine(t, LineOutputSpeed(master));
+        return std::chrono::duration_cast<Clock::duration>(c.time);
     }
 
     // When the next byte to send has fully arrived at the tool's end.
