@@ -9,6 +9,7 @@
 #include <poll.h>
 #include <spawn.h>
 #include <sstream>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -159,6 +160,50 @@ void Terminate(Child& child)
         ::close(child.out);
         child.out = -1;
     }
+}
+
+Finished WaitForEnd(Child& child, int timeoutMs)
+{
+    Finished result;
+    if (child.pid <= 0)
+        return result;
+    const auto deadline = child.started + std::chrono::milliseconds(timeoutMs);
+    bool timedOut = false;
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) {
+            timedOut = true;
+            break;
+        }
+        pollfd fd{child.out, POLLIN, 0};
+        if (::poll(&fd, 1, static_cast<int>(left)) <= 0)
+            continue;
+        char buffer[4096];
+        const ssize_t n = ::read(child.out, buffer, sizeof buffer);
+        if (n > 0) {
+            result.output.append(buffer, static_cast<size_t>(n));
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        break;
+    }
+    result.ended = Clock::now();
+    if (timedOut)
+        ::kill(child.pid, SIGKILL);
+    int status = 0;
+    rusage usage{};
+    if (::wait4(child.pid, &status, 0, &usage) == child.pid) {
+        result.exited = !timedOut && WIFEXITED(status);
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        result.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+                            + static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+        result.maxRssKiB = usage.ru_maxrss;
+    }
+    child.pid = -1;
+    ::close(child.out);
+    child.out = -1;
+    return result;
 }
 
 #ifdef RADIOSET_BENCH_XCB

@@ -31,6 +31,20 @@ bool ReadLine(const Child& child, std::string* line, int timeoutMs);
 // SIGTERM, then SIGKILL if it lingers; reaps it.
 void Terminate(Child& child);
 
+// How a program that runs to its end went, as the kernel counted it.
+struct Finished {
+    bool exited = false;      // ended on its own within the time given
+    int status = -1;          // its exit status
+    Clock::time_point ended;  // when its standard output closed
+    double cpuSeconds = 0;    // user and system time, all its threads
+    long maxRssKiB = 0;       // peak resident set
+    std::string output;       // what it wrote on standard output
+};
+
+// Reads the child's output until it closes (it is ended with SIGKILL after
+// timeoutMs), then reaps it with its resource usage.
+Finished WaitForEnd(Child& child, int timeoutMs);
+
 // Watches the X server for top-level windows being mapped. Opened before the
 // program under test starts, so that no map can be missed.
 class MapWatch

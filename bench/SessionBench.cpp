@@ -20,6 +20,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <malloc.h>
@@ -35,6 +36,8 @@ namespace {
 // its first byte was taken.
 constexpr double CycleMs = 10.0;
 constexpr double DebugCharDelayMs = 200.0;
+// After the restart command the port is closed this much later.
+constexpr double DisconnectDelayMs = 100.0;
 
 long OwnRssKiB()
 {
@@ -50,13 +53,14 @@ long OwnRssKiB()
 
 // Notes when the watched widgets become enabled: the end of an exchange shows
 // there at once (the main window after READ and WRITE, the READ button after
-// the handshake).
+// the handshake, the OPEN button once the port is closed again).
 class EnableProbe final : public QObject
 {
 public:
-    Clock::time_point formEnabledAt{}, readEnabledAt{};
+    Clock::time_point formEnabledAt{}, readEnabledAt{}, openEnabledAt{};
     QWidget* form = nullptr;
     QWidget* readButton = nullptr;
+    QWidget* openButton = nullptr;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
@@ -67,6 +71,8 @@ protected:
                 formEnabledAt = now;
             if (watched == readButton && readButton->isEnabled())
                 readEnabledAt = now;
+            if (watched == openButton && openButton->isEnabled())
+                openEnabledAt = now;
         }
         return false;
     }
@@ -158,43 +164,82 @@ QAbstractButton* ButtonNamed(QWidget* dialog, const QString& caption)
     return nullptr;
 }
 
-// The least time the answers of the transcript since `since` can take: every
-// frame of n bytes takes n - 1 worker cycles from its first byte to its last.
-// The pseudo-terminal carries bytes at once, so no line time adds to that.
-// Since a pause follows every cycle, the cycle that completes a frame is
-// followed by one more before the first byte of the next answer can be taken;
-// that is the second floor.
-void Analyse(const std::vector<radiosim::TranscriptEntry>& transcript, Clock::time_point since,
-             Clock::time_point lastHandled, double extraFloorMs, Exchange* exchange)
+// The transcript as commands and answers: runs of bytes in one direction. A
+// module that takes line time logs every byte it sends on its own, and the
+// bytes it receives as they arrive, so a run is gathered from several entries;
+// a gap of more than a cycle between two received entries starts a new command
+// (the lone CR, then the debug character 200 ms later).
+struct Burst {
+    bool fromTool = false;
+    long bytes = 0;
+    Clock::time_point first, last;
+};
+
+std::vector<Burst> Bursts(const std::vector<radiosim::TranscriptEntry>& transcript, Clock::time_point since)
 {
+    std::vector<Burst> bursts;
+    for (const radiosim::TranscriptEntry& entry : transcript) {
+        if (entry.when < since || entry.bytes.empty())
+            continue;
+        const bool split = !bursts.empty() && bursts.back().fromTool == entry.fromTool && entry.fromTool
+                           && Ms(entry.when - bursts.back().last) > CycleMs;
+        if (bursts.empty() || bursts.back().fromTool != entry.fromTool || split)
+            bursts.push_back(Burst{entry.fromTool, 0, entry.when, entry.when});
+        bursts.back().bytes += static_cast<long>(entry.bytes.size());
+        bursts.back().last = entry.when;
+    }
+    return bursts;
+}
+
+// The least time the answers of the transcript since `since` can take. The
+// worker takes one byte per 10 ms cycle of its fixed grid, so an answer of n
+// bytes is whole n - 1 cycles after its first byte was taken; that first byte
+// arrives after the command of m bytes and itself have crossed the line,
+// (m + 1) character times after the command left, and is taken at the first
+// cycle from then on. The command follows the cycle that completed the answer
+// before it, so after the first answer that is at least one whole cycle. The
+// first answer's command leaves at an unknown point of the grid: only its line
+// time counts. extraFloorMs adds the fixed delays of the exchange.
+void Analyse(const std::vector<radiosim::TranscriptEntry>& transcript, Clock::time_point since,
+             Clock::time_point lastHandled, double extraFloorMs, double characterMs, Exchange* exchange)
+{
+    const std::vector<Burst> bursts = Bursts(transcript, since);
     double floorMs = extraFloorMs;
     int answers = 0;
-    for (size_t i = 0; i < transcript.size(); ++i) {
-        const radiosim::TranscriptEntry& entry = transcript[i];
-        if (entry.when < since || entry.fromTool)
+    for (size_t i = 0; i < bursts.size(); ++i) {
+        const Burst& answer = bursts[i];
+        if (answer.fromTool)
             continue;
+        const long command = i > 0 && bursts[i - 1].fromTool ? bursts[i - 1].bytes : 0;
+        const double reachMs = static_cast<double>(command + 1) * characterMs;
+        const double rhythmMs = static_cast<double>(answer.bytes - 1) * CycleMs;
+        floorMs += (answers == 0 ? reachMs : std::max(1.0, std::ceil(reachMs / CycleMs)) * CycleMs) + rhythmMs;
         ++answers;
-        const double rhythmMs = (static_cast<double>(entry.bytes.size()) - 1) * CycleMs;
-        floorMs += rhythmMs;
+        if (characterMs > 0)
+            continue;
+        // How long after the answer's first byte the next command left, above
+        // the rhythm: the wait for the cycle that takes the first byte, and the
+        // hand-on of the frame to the exchange.
         Clock::time_point handled = lastHandled;
-        for (size_t j = i + 1; j < transcript.size(); ++j) {
-            if (transcript[j].fromTool) {
-                handled = transcript[j].when;
+        for (size_t j = i + 1; j < bursts.size(); ++j) {
+            if (bursts[j].fromTool) {
+                handled = bursts[j].first;
                 break;
             }
         }
-        exchange->latenciesMs.push_back(Ms(handled - entry.when) - rhythmMs);
+        exchange->latenciesMs.push_back(Ms(handled - answer.first) - rhythmMs);
     }
     exchange->answers = answers;
     exchange->floorMs = floorMs;
-    exchange->pausedFloorMs = floorMs + std::max(0, answers - 1) * CycleMs;
 }
 
 class Bench
 {
 public:
-    explicit Bench(radiosim::Options options)
-        : m_module(std::move(options))
+    // baud 0: the pseudo-terminal as it is, without line time.
+    explicit Bench(radiosim::Options options, int baud = 0)
+        : m_baud(baud)
+        , m_module(WithLineTime(std::move(options), baud))
     {
         std::string error;
         if (!m_module.start(&error))
@@ -203,8 +248,10 @@ public:
         m_form->show();
         m_probe.form = m_form.get();
         m_probe.readButton = m_form->BtnRead;
+        m_probe.openButton = m_form->BtnOpen;
         m_form->installEventFilter(&m_probe);
         m_form->BtnRead->installEventFilter(&m_probe);
+        m_form->BtnOpen->installEventFilter(&m_probe);
         WaitUntil([this] { return m_form->isVisible(); }, 2000);
         Pause(100);
     }
@@ -234,6 +281,8 @@ public:
             }
             dialog->ComPort->setEditText(QString::fromStdString(device));
             dialog->DebugChar->setText(QStringLiteral("1E"));
+            if (m_baud > 0)
+                dialog->BaudRate->setCurrentIndex(dialog->BaudRate->findText(QString::number(m_baud)));
             dialog->Confirmed = true;
             m_stalls.Reset();
             t0 = Clock::now();
@@ -246,7 +295,7 @@ public:
         }
         exchange->wallMs = Ms(m_probe.readEnabledAt - t0);
         exchange->longestStallMs = m_stalls.Longest();
-        Analyse(m_module.transcript(), t0, m_probe.readEnabledAt, DebugCharDelayMs, exchange);
+        Analyse(m_module.transcript(), t0, m_probe.readEnabledAt, DebugCharDelayMs, CharacterMs(), exchange);
         return true;
     }
 
@@ -265,7 +314,7 @@ public:
         Pause(5);
         exchange->wallMs = Ms(m_probe.formEnabledAt - t0);
         exchange->longestStallMs = m_stalls.Longest();
-        Analyse(m_module.transcript(), t0, m_probe.formEnabledAt, 0.0, exchange);
+        Analyse(m_module.transcript(), t0, m_probe.formEnabledAt, 0.0, CharacterMs(), exchange);
         return true;
     }
 
@@ -288,16 +337,30 @@ public:
             m_problems.push_back("WRITE did not finish");
             return false;
         }
-        const Clock::time_point end = m_probe.formEnabledAt;
-        // The module restarts and the connection ends; the next run opens anew.
-        WaitUntil([&] { return !m_form->MainComPort.Connected() && m_form->BtnOpen->isEnabled(); }, 3000);
+        // A whole WRITE ends with the port closed, 100 ms after the restart
+        // command; the next run opens anew.
+        if (!WaitUntil([&] { return m_probe.openEnabledAt > t0 && !m_form->MainComPort.Connected(); }, 3000)) {
+            m_problems.push_back("WRITE did not close the port");
+            return false;
+        }
+        const Clock::time_point end = m_probe.openEnabledAt;
         exchange->wallMs = Ms(end - t0);
         exchange->longestStallMs = m_stalls.Longest();
-        Analyse(m_module.transcript(), t0, end, 0.0, exchange);
+        Analyse(m_module.transcript(), t0, m_probe.formEnabledAt, DisconnectDelayMs, CharacterMs(), exchange);
         return true;
     }
 
 private:
+    static radiosim::Options WithLineTime(radiosim::Options options, int baud)
+    {
+        options.lineTime = baud > 0;
+        return options;
+    }
+
+    // One character's time at the line speed of the bench, 8N1.
+    double CharacterMs() const { return m_baud > 0 ? 10.0 * 1000.0 / m_baud : 0.0; }
+
+    int m_baud = 0;
     radiosim::VirtualModule m_module;
     std::unique_ptr<TMainForm> m_form;
     EnableProbe m_probe;
@@ -406,8 +469,8 @@ SessionFigures RunSessionBench(const SessionPlan& plan)
             figures.connections.push_back(connect);
             figures.reads.push_back(read);
             figures.writes.push_back(write);
-            std::fprintf(stderr, "  run %d: open %.0f ms, read %.0f ms, write %.0f ms\n", run + 1, connect.wallMs,
-                         read.wallMs, write.wallMs);
+            std::fprintf(stderr, "  run %d: open %.0f ms, read %.0f ms (floor %.0f), write %.0f ms (floor %.0f)\n",
+                         run + 1, connect.wallMs, read.wallMs, read.floorMs, write.wallMs, write.floorMs);
         }
 
         // READ after READ with a page open, which each reading rebuilds.
@@ -447,6 +510,24 @@ SessionFigures RunSessionBench(const SessionPlan& plan)
         }
         for (const std::string& p : bench.Problems())
             figures.problems.push_back(p);
+    }
+    for (int baud : plan.lineBauds) {
+        LineSession line;
+        line.baud = baud;
+        Bench bench{radiosim::Options{}, baud};
+        for (int run = 0; run < plan.lineRuns; ++run) {
+            Exchange connect, read, write;
+            if (!bench.Connect(&connect) || !bench.Read(&read) || !bench.Write(&write))
+                break;
+            line.connections.push_back(connect);
+            line.reads.push_back(read);
+            line.writes.push_back(write);
+            std::fprintf(stderr, "  %d Bd run %d: open %.0f ms, read %.0f ms (floor %.0f), write %.0f ms (floor %.0f)\n",
+                         baud, run + 1, connect.wallMs, read.wallMs, read.floorMs, write.wallMs, write.floorMs);
+        }
+        for (const std::string& p : bench.Problems())
+            figures.problems.push_back(std::to_string(baud) + " Bd: " + p);
+        figures.lineSessions.push_back(std::move(line));
     }
     for (int run = 0; run < plan.searchRuns; ++run) {
         Search(plan, &figures);

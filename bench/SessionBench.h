@@ -11,15 +11,21 @@ namespace bench {
 // worker's rhythm and the line allow for the same answers.
 struct Exchange {
     double wallMs = 0;
-    double floorMs = 0;       // the rhythm alone: n - 1 cycles per answer of n bytes
-    double pausedFloorMs = 0; // plus the pause after each frame that another answer follows
+    double floorMs = 0;       // the rhythm (one cycle per byte of every answer), the line, the fixed delays
     int answers = 0;
     double longestStallMs = 0;
-    std::vector<double> latenciesMs; // per answer, above the rhythm
+    std::vector<double> latenciesMs; // per answer: next command after the frame was whole
+};
+
+// The same exchanges with a module that takes the line's time for every byte.
+struct LineSession {
+    int baud = 0;
+    std::vector<Exchange> reads, writes, connections;
 };
 
 struct SessionFigures {
     std::vector<Exchange> reads, writes, connections;
+    std::vector<LineSession> lineSessions;
     std::vector<double> searchStallsMs; // one per search
     int searchRows = 0;
     bool searchSorted = false;
@@ -34,6 +40,8 @@ struct SessionPlan {
     int cycles = 100;    // READs in a row for the memory figure
     int searchResults = 1000;
     int searchRuns = 3;
+    std::vector<int> lineBauds = {9600, 115200};
+    int lineRuns = 3;    // per speed
 };
 
 // Runs everything in this process: a virtual module on a pseudo-terminal and a

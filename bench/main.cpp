@@ -2,6 +2,7 @@
 // take and against a peer Qt serial terminal, and prints one table.
 
 #include "Artwork.h"
+#include "CliBench.h"
 #include "ProcessProbe.h"
 #include "SessionBench.h"
 #include "Skin.h"
@@ -12,8 +13,13 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <sched.h>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,19 +28,30 @@ using namespace bench;
 
 namespace {
 
-constexpr double GoalOverFloor = 0.05;   // share above the floor
-constexpr double GoalLatencyMs = 10.0;   // one worker cycle
-constexpr double GoalIdleShare = 0.003;  // of one core
-constexpr double GoalStallMs = 16.0;     // one frame at 60 Hz
+constexpr double GoalOverRhythm = 0.01;      // READ and WRITE above the rhythm's floor
+constexpr double GoalConnectionOver = 0.05;  // the connection, which waits on a 200 ms timer
+constexpr double GoalLatencyMs = 10.0;       // one worker cycle
+constexpr double GoalIdleRatio = 1.2;        // of a bare 10 ms wait loop
+constexpr double GoalStallMs = 16.0;         // one frame at 60 Hz
+constexpr double GoalStartUpRatio = 1.3;     // of a bare window
+constexpr double GoalMemoryRatio = 1.15;     // of a bare window
+constexpr double GoalCliOverLine = 1.1;      // of the line's floor
+constexpr double GoalScaleRatio = 1.3;       // 16 modules against one
+constexpr int ScaleGoalModules = 16;
 
 struct Options {
     std::string radioset;
+    std::string cli;
+    std::string pollFloor;
+    std::string bareWindow;
     std::string peer = "cutecom";
     std::string idleChildDevice;
     int runs = 5;
     int cycles = 100;
     int idleSeconds = 30;
     int results = 1000;
+    int lineRuns = 3;
+    int scaleRuns = 3;
 };
 
 const char* const Usage = R"(Usage: radioset-bench [OPTION]...
@@ -42,11 +59,17 @@ Measures RadioSet (in this process against a virtual module, and as a program
 under the X display of $DISPLAY) and prints one table on standard output.
 
   --radioset=PATH     the radioset program (default: ../app/radioset beside this one)
+  --cli=PATH          the radioset-cli program (default: ../app/radioset-cli)
+  --poll-floor=PATH   the bare 10 ms wait loop (default: radioset-bench-poll beside this one)
+  --bare-window=PATH  the bare window (default: radioset-bench-window beside this one)
   --peer=PROGRAM      the Qt serial terminal to compare start-up with (default cutecom)
-  --runs=N            connections, READs, WRITEs and start-ups measured (default 5)
+  --runs=N            connections, READs, WRITEs, start-ups and command-line
+                      runs at line speed measured (default 5)
   --cycles=N          READs in a row for the memory figure (default 100)
   --idle-seconds=S    how long idle costs are measured (default 30)
   --results=N         devices a search finds (default 1000)
+  --line-runs=N       window sessions per line speed with line time (default 3)
+  --scale-runs=N      command-line writes per number of modules (default 3)
 )";
 
 bool Value(const char* arg, const char* name, std::string* value)
@@ -63,7 +86,9 @@ bool Parse(int argc, char** argv, Options* options)
     for (int i = 1; i < argc; ++i) {
         std::string v;
         if (Value(argv[i], "--radioset", &options->radioset) || Value(argv[i], "--peer", &options->peer)
-            || Value(argv[i], "--idle-child", &options->idleChildDevice))
+            || Value(argv[i], "--idle-child", &options->idleChildDevice) || Value(argv[i], "--cli", &options->cli)
+            || Value(argv[i], "--poll-floor", &options->pollFloor)
+            || Value(argv[i], "--bare-window", &options->bareWindow))
             continue;
         if (Value(argv[i], "--runs", &v))
             options->runs = std::max(1, std::atoi(v.c_str()));
@@ -73,6 +98,10 @@ bool Parse(int argc, char** argv, Options* options)
             options->idleSeconds = std::max(6, std::atoi(v.c_str()));
         else if (Value(argv[i], "--results", &v))
             options->results = std::max(2, std::atoi(v.c_str()));
+        else if (Value(argv[i], "--line-runs", &v))
+            options->lineRuns = std::max(1, std::atoi(v.c_str()));
+        else if (Value(argv[i], "--scale-runs", &v))
+            options->scaleRuns = std::max(1, std::atoi(v.c_str()));
         else
             return false;
     }
@@ -102,11 +131,12 @@ struct StartUp {
     std::string title;
 };
 
-StartUp MeasureStartUp(MapWatch& watch, const std::string& program, int runs, const std::vector<std::string>& env)
+// warmUp: one start first that is not counted, which fills the disk cache.
+StartUp MeasureStartUp(MapWatch& watch, const std::string& program, int runs, const std::vector<std::string>& env,
+                       bool warmUp)
 {
     StartUp result;
-    // The first start fills the disk cache; both programs get one before counting.
-    for (int run = 0; run <= runs; ++run) {
+    for (int run = warmUp ? 0 : 1; run <= runs; ++run) {
         watch.Drain();
         Child child = Spawn({program}, env);
         if (child.pid < 0)
@@ -135,30 +165,100 @@ struct Idle {
     std::vector<double> cpuMsPerMinute, wakeupsPerSecond;
 };
 
-// Samples both processes over the same windows.
-void MeasureIdle(pid_t a, pid_t b, int seconds, Idle* idleA, Idle* idleB)
+// Samples the processes over the same windows, so that the load of the machine
+// weighs on all of them alike.
+void MeasureIdle(const std::vector<pid_t>& pids, int seconds, std::vector<Idle>* idle)
 {
     constexpr int Windows = 6;
     const auto window = std::chrono::milliseconds(seconds * 1000 / Windows);
-    ProcessCounters lastA = ReadCounters(a), lastB = ReadCounters(b);
+    idle->assign(pids.size(), Idle{});
+    std::vector<ProcessCounters> last;
+    for (pid_t pid : pids)
+        last.push_back(ReadCounters(pid));
     auto lastT = Clock::now();
     for (int i = 0; i < Windows; ++i) {
         std::this_thread::sleep_for(window);
-        const ProcessCounters nowA = ReadCounters(a), nowB = ReadCounters(b);
         const auto now = Clock::now();
         const double s = Ms(now - lastT) / 1000.0;
-        if (nowA.valid && lastA.valid) {
-            idleA->cpuMsPerMinute.push_back((nowA.cpuSeconds - lastA.cpuSeconds) * 1000.0 * 60.0 / s);
-            idleA->wakeupsPerSecond.push_back(static_cast<double>(nowA.switches - lastA.switches) / s);
+        for (size_t p = 0; p < pids.size(); ++p) {
+            const ProcessCounters counters = ReadCounters(pids[p]);
+            if (counters.valid && last[p].valid) {
+                (*idle)[p].cpuMsPerMinute.push_back((counters.cpuSeconds - last[p].cpuSeconds) * 1000.0 * 60.0 / s);
+                (*idle)[p].wakeupsPerSecond.push_back(static_cast<double>(counters.switches - last[p].switches) / s);
+            }
+            last[p] = counters;
         }
-        if (nowB.valid && lastB.valid) {
-            idleB->cpuMsPerMinute.push_back((nowB.cpuSeconds - lastB.cpuSeconds) * 1000.0 * 60.0 / s);
-            idleB->wakeupsPerSecond.push_back(static_cast<double>(nowB.switches - lastB.switches) / s);
-        }
-        lastA = nowA;
-        lastB = nowB;
         lastT = now;
     }
+}
+
+// ---------------------------------------------------------------- load
+
+// The machine's load average (over one minute), sampled while the benchmark runs.
+class LoadWatch
+{
+public:
+    LoadWatch()
+        : m_thread([this] {
+              std::unique_lock lock(m_lock);
+              while (!m_stop) {
+                  Sample();
+                  m_wake.wait_for(lock, std::chrono::seconds(5), [this] { return m_stop; });
+              }
+          })
+    {
+    }
+
+    ~LoadWatch()
+    {
+        {
+            std::lock_guard lock(m_lock);
+            m_stop = true;
+        }
+        m_wake.notify_all();
+        m_thread.join();
+    }
+
+    // "min 3.1, mean 4.2, max 6.0 over 87 samples"
+    std::string Summary()
+    {
+        std::lock_guard lock(m_lock);
+        if (m_samples.empty())
+            return "unknown";
+        double sum = 0;
+        for (double v : m_samples)
+            sum += v;
+        return Fmt("min %.2f, mean %.2f, max %.2f", *std::min_element(m_samples.begin(), m_samples.end()),
+                   sum / static_cast<double>(m_samples.size()), Max(m_samples));
+    }
+
+private:
+    void Sample()
+    {
+        std::ifstream in("/proc/loadavg");
+        double one = 0;
+        if (in >> one)
+            m_samples.push_back(one);
+    }
+
+    std::mutex m_lock;
+    std::condition_variable m_wake;
+    bool m_stop = false;
+    std::vector<double> m_samples;
+    std::thread m_thread;
+};
+
+std::string CpuModel()
+{
+    std::ifstream in("/proc/cpuinfo");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind("model name", 0) == 0) {
+            const size_t colon = line.find(':');
+            return colon == std::string::npos ? line : line.substr(line.find_first_not_of(' ', colon + 1));
+        }
+    }
+    return "unknown CPU";
 }
 
 // ---------------------------------------------------------------- table
@@ -171,24 +271,17 @@ std::vector<double> Field(const std::vector<Exchange>& runs, double Exchange::*f
     return values;
 }
 
-Row ExchangeRow(const std::string& measure, const std::vector<Exchange>& runs)
+Row ExchangeRow(const std::string& measure, const std::vector<Exchange>& runs, double goal)
 {
+    const std::string goalText = Fmt("<= floor + %.0f %%", goal * 100.0);
     if (runs.empty())
-        return {measure, "failed", "-", "<= floor + 5 %", "n/a"};
+        return {measure, "failed", "-", goalText, "n/a"};
     std::vector<double> over;
     for (const Exchange& e : runs)
         over.push_back(e.wallMs / e.floorMs - 1.0);
     const double overMedian = Median(over);
-    std::vector<double> overPaused;
-    for (const Exchange& e : runs)
-        overPaused.push_back(e.wallMs / e.pausedFloorMs - 1.0);
-    return {measure,
-            Fmt("%.0f ms (%+.1f %%; %+.1f %% over 2nd)", Median(Field(runs, &Exchange::wallMs)), overMedian * 100.0,
-                Median(overPaused) * 100.0),
-            Fmt("%.0f ms; 2nd %.0f ms", Median(Field(runs, &Exchange::floorMs)),
-                Median(Field(runs, &Exchange::pausedFloorMs))),
-            "<= floor + 5 %",
-            Met(true, overMedian <= GoalOverFloor)};
+    return {measure, Fmt("%.0f ms (%+.2f %%)", Median(Field(runs, &Exchange::wallMs)), overMedian * 100.0),
+            Fmt("%.0f ms", Median(Field(runs, &Exchange::floorMs))), goalText, Met(true, overMedian <= goal)};
 }
 
 Row StallRow(const std::string& measure, const std::vector<Exchange>& runs)
@@ -242,47 +335,76 @@ int main(int argc, char* argv[])
     if (!options.idleChildDevice.empty())
         return RunIdleChild(options.idleChildDevice);
 
-    if (options.radioset.empty())
-        options.radioset =
-            QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../app/radioset")).toStdString();
+    const QDir here(QCoreApplication::applicationDirPath());
+    auto beside = [&here](std::string* path, const char* relative) {
+        if (path->empty())
+            *path = here.filePath(QString::fromLatin1(relative)).toStdString();
+    };
+    beside(&options.radioset, "../app/radioset");
+    beside(&options.cli, "../app/radioset-cli");
+    beside(&options.pollFloor, "radioset-bench-poll");
+    beside(&options.bareWindow, "radioset-bench-window");
     const std::string self = QCoreApplication::applicationFilePath().toStdString();
     std::vector<std::string> problems;
+    LoadWatch load;
 
-    // 1, 2, 4 and the memory across cycles: in this process.
-    std::fprintf(stderr, "In-process session (%d runs, %d READ cycles, search of %d)...\n", options.runs,
-                 options.cycles, options.results);
+    // The window program in this process, against the virtual module.
+    std::fprintf(stderr, "In-process session (%d runs, %d READ cycles, %d runs per line speed, search of %d)...\n",
+                 options.runs, options.cycles, options.lineRuns, options.results);
     SessionPlan plan;
     plan.runs = options.runs;
     plan.cycles = options.cycles;
     plan.searchResults = options.results;
+    plan.lineRuns = options.lineRuns;
     const SessionFigures session = RunSessionBench(plan);
     problems.insert(problems.end(), session.problems.begin(), session.problems.end());
 
-    // 5: start-up and memory of the program and of the peer, under the same display.
+    // The command-line program, at line speed and on many modules at once.
+    std::fprintf(stderr, "Command line: %s (%d runs per speed, %d per number of modules)...\n", options.cli.c_str(),
+                 options.runs, options.scaleRuns);
+    CliPlan cliPlan;
+    cliPlan.program = options.cli;
+    cliPlan.runs = options.runs;
+    cliPlan.scaleRuns = options.scaleRuns;
+    const CliFigures cli = RunCliBench(cliPlan);
+    problems.insert(problems.end(), cli.problems.begin(), cli.problems.end());
+
+    // Start-up and memory of the program, of a bare window and of the peer,
+    // under the same display.
     QTemporaryDir home;
     const std::string homePath = home.path().toStdString();
     const std::vector<std::string> env = {"HOME=" + homePath, "XDG_CONFIG_HOME=" + homePath + "/config",
                                           "QT_QPA_PLATFORM=xcb"};
-    StartUp ours, peer;
+    StartUp ours, bare, peer;
     {
         MapWatch watch;
         if (!watch.Usable()) {
             problems.push_back("no X display to watch: start-up not measured (run under Xvfb)");
         } else {
-            std::fprintf(stderr, "Start-up: %s and %s...\n", options.radioset.c_str(), options.peer.c_str());
-            ours = MeasureStartUp(watch, options.radioset, options.runs, env);
-            peer = MeasureStartUp(watch, options.peer, options.runs, env);
+            std::fprintf(stderr, "Start-up: %s, %s and %s...\n", options.radioset.c_str(),
+                         options.bareWindow.c_str(), options.peer.c_str());
+            // In turns, so that a change in the machine's load weighs on all three.
+            for (int run = 0; run < options.runs; ++run) {
+                for (auto [result, program] : {std::pair{&ours, &options.radioset}, std::pair{&bare, &options.bareWindow},
+                                               std::pair{&peer, &options.peer}}) {
+                    StartUp one = MeasureStartUp(watch, *program, 1, env, run == 0);
+                    result->mappedMs.insert(result->mappedMs.end(), one.mappedMs.begin(), one.mappedMs.end());
+                    result->rssKiB.insert(result->rssKiB.end(), one.rssKiB.begin(), one.rssKiB.end());
+                }
+            }
             if (ours.mappedMs.empty())
                 problems.push_back("radioset did not show its window: " + options.radioset);
+            if (bare.mappedMs.empty())
+                problems.push_back("the bare window did not show: " + options.bareWindow);
             if (peer.mappedMs.empty())
                 problems.push_back("the peer did not show its window: " + options.peer);
         }
     }
 
-    // 3: idle cost of the program without a port, and of a main window with a
-    // port open and idle (this program in its child role, on a virtual module
-    // served from here).
-    Idle idleClosed, idleOpen;
+    // Idle cost of the program without a port and of a main window with a port
+    // open and idle (this program in its child role, on a virtual module served
+    // from here), beside the bare 10 ms wait loop, all over the same windows.
+    std::vector<Idle> idle;
     {
         std::fprintf(stderr, "Idle, %d s...\n", options.idleSeconds);
         radiosim::VirtualModule module;
@@ -290,50 +412,66 @@ int main(int argc, char* argv[])
         module.start(&error);
         Child closed = Spawn({options.radioset}, env);
         Child open = Spawn({self, "--idle-child=" + module.devicePath()}, env);
-        std::string line;
+        Child floor = Spawn({options.pollFloor}, env);
+        std::string line, floorLine;
         const bool ready = open.pid > 0 && ReadLine(open, &line, 10000) && line == "ready";
-        if (closed.pid < 0 || !ready) {
+        const bool floorReady = floor.pid > 0 && ReadLine(floor, &floorLine, 5000) && floorLine == "ready";
+        if (closed.pid < 0 || !ready || !floorReady) {
             problems.push_back("idle: a program did not start or connect");
         } else {
             std::this_thread::sleep_for(std::chrono::seconds(2));
-            MeasureIdle(closed.pid, open.pid, options.idleSeconds, &idleClosed, &idleOpen);
+            MeasureIdle({closed.pid, open.pid, floor.pid}, options.idleSeconds, &idle);
         }
         Terminate(closed);
         Terminate(open);
+        Terminate(floor);
         module.stop();
     }
 
     // ------------------------------------------------------------ the table
     std::vector<Row> rows;
-    rows.push_back(ExchangeRow("READ, current module (18 answers)", session.reads));
-    rows.push_back(ExchangeRow("WRITE, 22 commands", session.writes));
-    rows.push_back(ExchangeRow("Connection, OPEN to READ enabled", session.connections));
+    rows.push_back(ExchangeRow("READ, current module (18 answers)", session.reads, GoalOverRhythm));
+    rows.push_back(ExchangeRow("WRITE, 22 commands, to the port closed", session.writes, GoalOverRhythm));
+    rows.push_back(ExchangeRow("Connection, OPEN to READ enabled", session.connections, GoalConnectionOver));
+    for (const LineSession& line : session.lineSessions) {
+        const std::string speed = " at " + std::to_string(line.baud) + " Bd, line time";
+        rows.push_back(ExchangeRow("READ" + speed, line.reads, GoalOverRhythm));
+        rows.push_back(ExchangeRow("WRITE" + speed, line.writes, GoalOverRhythm));
+        rows.push_back(ExchangeRow("Connection" + speed, line.connections, GoalConnectionOver));
+    }
 
     std::vector<double> latencies;
     for (const auto* list : {&session.reads, &session.writes, &session.connections})
         for (const Exchange& e : *list)
             latencies.insert(latencies.end(), e.latenciesMs.begin(), e.latenciesMs.end());
+    const std::string latencyMeasure = "Next command after an answer's first byte, above the rhythm";
     if (latencies.empty())
-        rows.push_back({"Answer handled after its last byte, above the rhythm", "failed", "-", "<= 10 ms", "n/a"});
+        rows.push_back({latencyMeasure, "failed", "-", "<= 10 ms", "n/a"});
     else
-        rows.push_back({"Answer handled after its last byte, above the rhythm",
+        rows.push_back({latencyMeasure,
                         Fmt("%.1f ms (p95 %.1f, max %.1f)", Median(latencies), Percentile(latencies, 0.95),
                             Max(latencies)),
-                        "0 ms", "<= 10 ms", Met(true, Median(latencies) <= GoalLatencyMs)});
+                        "0 ms", "<= 10 ms (one cycle)", Met(true, Median(latencies) <= GoalLatencyMs)});
 
-    auto idleRows = [&rows](const std::string& what, const Idle& idle) {
-        if (idle.cpuMsPerMinute.empty()) {
-            rows.push_back({"Idle CPU, " + what, "failed", "-", "< 0.3 % of a core", "n/a"});
-            return;
+    if (idle.size() == 3 && !idle[2].cpuMsPerMinute.empty()) {
+        const double floorCpu = Median(idle[2].cpuMsPerMinute);
+        const double floorWake = Median(idle[2].wakeupsPerSecond);
+        const std::string floorText = Fmt("%.0f ms/min, %.0f wake-ups/s (bare 10 ms loop)", floorCpu, floorWake);
+        for (size_t i = 0; i < 2; ++i) {
+            const std::string what = i == 0 ? "no port open" : "port open";
+            if (idle[i].cpuMsPerMinute.empty()) {
+                rows.push_back({"Idle CPU, " + what, "failed", floorText, "<= 1.2 x floor", "n/a"});
+                continue;
+            }
+            const double cpu = Median(idle[i].cpuMsPerMinute);
+            rows.push_back({"Idle CPU, " + what,
+                            Fmt("%.0f ms/min (x%.2f; %.0f wake-ups/s)", cpu, cpu / floorCpu,
+                                Median(idle[i].wakeupsPerSecond)),
+                            floorText, "<= 1.2 x floor", Met(floorCpu > 0, cpu <= GoalIdleRatio * floorCpu)});
         }
-        const double cpu = Median(idle.cpuMsPerMinute);
-        rows.push_back({"Idle CPU, " + what, Fmt("%.0f ms/min (%.3f %% of a core)", cpu, cpu / 600.0), "-",
-                        "< 0.3 % (180 ms/min)", Met(true, cpu / 60000.0 < GoalIdleShare)});
-        rows.push_back({"Idle wake-ups, " + what, Fmt("%.0f /s", Median(idle.wakeupsPerSecond)),
-                        "100 /s worker rhythm", "-", "-"});
-    };
-    idleRows("no port open", idleClosed);
-    idleRows("port open", idleOpen);
+    } else {
+        rows.push_back({"Idle CPU", "failed", "-", "<= 1.2 x floor", "n/a"});
+    }
 
     rows.push_back(StallRow("Longest UI stall during READ", session.reads));
     rows.push_back(StallRow("Longest UI stall during WRITE", session.writes));
@@ -346,14 +484,27 @@ int main(int argc, char* argv[])
                                  : "failed (" + std::to_string(session.searchRows) + " rows)",
                         "-", "<= 16 ms", Met(searched, Median(stalls) <= GoalStallMs)});
     }
-    const bool startKnown = !ours.mappedMs.empty() && !peer.mappedMs.empty();
-    rows.push_back({"Start-up to main window mapped", ours.mappedMs.empty() ? "n/a" : Fmt("%.0f ms", Median(ours.mappedMs)),
-                    peer.mappedMs.empty() ? "n/a" : Fmt("%.0f ms (", Median(peer.mappedMs)) + options.peer + ")",
-                    "faster than peer", Met(startKnown, Median(ours.mappedMs) < Median(peer.mappedMs))});
-    rows.push_back({"Resident memory after start-up",
-                    ours.rssKiB.empty() ? "n/a" : Fmt("%.1f MiB", Median(ours.rssKiB) / 1024.0),
-                    peer.rssKiB.empty() ? "n/a" : Fmt("%.1f MiB (", Median(peer.rssKiB) / 1024.0) + options.peer + ")",
-                    "less than peer", Met(startKnown, Median(ours.rssKiB) < Median(peer.rssKiB))});
+
+    {
+        const bool known = !ours.mappedMs.empty() && !bare.mappedMs.empty();
+        const bool peerKnown = !peer.mappedMs.empty();
+        const double startOurs = Median(ours.mappedMs), startBare = Median(bare.mappedMs);
+        const double startPeer = Median(peer.mappedMs);
+        rows.push_back({"Start-up to main window mapped",
+                        known ? Fmt("%.0f ms (x%.2f)", startOurs, startOurs / startBare) : "n/a",
+                        (bare.mappedMs.empty() ? std::string("bare n/a") : Fmt("bare window %.0f ms", startBare))
+                            + "; " + options.peer + " " + (peerKnown ? Fmt("%.0f ms", startPeer) : "n/a"),
+                        "<= 1.3 x bare; faster than " + options.peer,
+                        Met(known && peerKnown, startOurs <= GoalStartUpRatio * startBare && startOurs < startPeer)});
+        const double rssOurs = Median(ours.rssKiB) / 1024.0, rssBare = Median(bare.rssKiB) / 1024.0;
+        const double rssPeer = Median(peer.rssKiB) / 1024.0;
+        rows.push_back({"Resident memory after start-up",
+                        known ? Fmt("%.1f MiB (x%.2f)", rssOurs, rssOurs / rssBare) : "n/a",
+                        (bare.rssKiB.empty() ? std::string("bare n/a") : Fmt("bare window %.1f MiB", rssBare))
+                            + "; " + options.peer + " " + (peerKnown ? Fmt("%.1f MiB", rssPeer) : "n/a"),
+                        "<= 1.15 x bare; less than " + options.peer,
+                        Met(known && peerKnown, rssOurs <= GoalMemoryRatio * rssBare && rssOurs < rssPeer)});
+    }
     if (session.cycles > session.warmUpCycles) {
         const double heapGrowthKiB = static_cast<double>(session.heapAfterCycles - session.heapAfterWarmUp) / 1024.0;
         const double perCycle = heapGrowthKiB / (session.cycles - session.warmUpCycles);
@@ -367,6 +518,59 @@ int main(int argc, char* argv[])
         rows.push_back({"Memory over READ cycles (in-process)", "failed", "-", "no growth", "n/a"});
     }
 
+    for (const CliLineFigures& line : cli.line) {
+        const std::string measure = "radioset-cli " + line.command + ", one module at " + std::to_string(line.baud) + " Bd";
+        if (line.runs.empty()) {
+            rows.push_back({measure, "failed", "-", "<= 1.1 x floor", "n/a"});
+            continue;
+        }
+        std::vector<double> wall, floor, ratio, before;
+        double bytes = 0;
+        for (const CliRun& r : line.runs) {
+            wall.push_back(r.wallMs);
+            floor.push_back(r.floorMs);
+            ratio.push_back(r.wallMs / r.floorMs);
+            before.push_back(r.beforeLineMs);
+            bytes = static_cast<double>(r.bytes);
+        }
+        rows.push_back({measure,
+                        Fmt("%.0f ms (x%.3f; %.0f ms before its first byte)", Median(wall), Median(ratio),
+                            Median(before)),
+                        Fmt("%.0f ms (%.0f bytes at %.3f ms + 200 ms)", Median(floor), bytes, line.characterMs),
+                        "<= 1.1 x floor", Met(true, Median(ratio) <= GoalCliOverLine)});
+    }
+    double oneModuleMs = 0;
+    for (const CliScaleFigures& scale : cli.scale) {
+        const std::string measure = "radioset-cli write, " + std::to_string(scale.modules) + " module"
+                                    + (scale.modules == 1 ? "" : "s") + " at once, " + std::to_string(cli.scaleBaud)
+                                    + " Bd";
+        const std::string goal = scale.modules == ScaleGoalModules ? "<= 1.3 x one" : "-";
+        if (scale.runs.empty()) {
+            rows.push_back({measure, "failed", "-", goal, "n/a"});
+            continue;
+        }
+        std::vector<double> wall, cpu, rss;
+        for (const CliRun& r : scale.runs) {
+            wall.push_back(r.wallMs);
+            cpu.push_back(r.cpuMs / scale.modules);
+            rss.push_back(static_cast<double>(r.maxRssKiB) / 1024.0);
+        }
+        const double w = Median(wall);
+        if (scale.modules == 1)
+            oneModuleMs = w;
+        const double ratio = oneModuleMs > 0 ? w / oneModuleMs : 0.0;
+        rows.push_back({measure,
+                        Fmt("%.0f ms (x%.2f); CPU %.1f ms per module", w, ratio, Median(cpu))
+                            + Fmt("; peak RSS %.1f MiB", Max(rss)),
+                        oneModuleMs > 0 ? Fmt("one module %.0f ms", oneModuleMs) : "-", goal,
+                        scale.modules == ScaleGoalModules ? Met(oneModuleMs > 0, ratio <= GoalScaleRatio) : "-"});
+    }
+
+    cpu_set_t cpus;
+    CPU_ZERO(&cpus);
+    const int nproc = sched_getaffinity(0, sizeof cpus, &cpus) == 0 ? CPU_COUNT(&cpus) : 0;
+    std::printf("Machine: %d CPUs (nproc), %s; load average (1 min) during the run: %s\n", nproc,
+                CpuModel().c_str(), load.Summary().c_str());
     PrintTable(rows);
     for (const std::string& p : problems)
         std::fprintf(stderr, "problem: %s\n", p.c_str());
