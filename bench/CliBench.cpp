@@ -147,6 +147,16 @@ CliFigures RunCliBench(const CliPlan& plan)
     if (!modules.Start(1, &figures.problems))
         return figures;
 
+    // What starting and ending the program costs on its own.
+    for (int run = 0; run < plan.runs; ++run) {
+        Child child = Spawn({plan.program, "--help"}, {});
+        if (child.pid < 0)
+            break;
+        const Finished end = WaitForEnd(child, RunLimitMs);
+        if (end.exited && end.status == 0)
+            figures.helpMs.push_back(Ms(end.ended - child.started));
+    }
+
     // One module at the line's speed.
     for (const char* command : {"read", "write"}) {
         for (int baud : plan.bauds) {

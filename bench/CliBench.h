@@ -33,6 +33,7 @@ struct CliFigures {
     std::vector<CliLineFigures> line;
     std::vector<CliScaleFigures> scale;
     int scaleBaud = 0;
+    std::vector<double> helpMs;  // the program started only to print its help: its start and end alone
     std::vector<std::string> problems;
 };
 
