@@ -3,7 +3,7 @@
 # private X server; prints one table. Arguments go to radioset-bench
 # (--runs=N --cycles=N --idle-seconds=S --results=N --line-runs=N
 # --scale-runs=N --peer=PROGRAM). RADIOSET_BENCH_QUICK=1 runs fewer of
-# everything (about two minutes); arguments given still win.
+# everything (about three minutes); arguments given still win.
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
