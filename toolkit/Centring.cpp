@@ -1,6 +1,7 @@
 #include "Centring.h"
 
 #include <QEvent>
+#include <QMargins>
 #include <QTimer>
 #include <QWidget>
 
@@ -51,11 +52,29 @@ private:
         const QWidget* owner = m_owner ? m_owner() : nullptr;
         if (!owner)
             return true;
-        const QPoint target = CentredFramePosition(owner->window()->frameGeometry(), m_window->frameGeometry().size());
-        if (m_window->frameGeometry().topLeft() == target)
+        const QWidget* main = owner->window();
+        // The toolkit may not learn a window's frame for a long while after the
+        // window manager has put one around it. Until it does, the window is
+        // taken to be framed like the owner, so that its frame, not its client
+        // area, ends up centred.
+        QMargins margins = FrameMargins(m_window);
+        if (margins.isNull())
+            margins = FrameMargins(main);
+        const QPoint frame = CentredFramePosition(main->frameGeometry(), m_window->size().grownBy(margins));
+        const QPoint client = frame + QPoint(margins.left(), margins.top());
+        if (m_window->geometry().topLeft() == client)
             return true;
-        m_window->move(target); // a window's position is that of its frame
+        // A window's position is that of its frame as far as the toolkit knows it.
+        m_window->move(client - (m_window->geometry().topLeft() - m_window->frameGeometry().topLeft()));
         return false;
+    }
+
+    static QMargins FrameMargins(const QWidget* window)
+    {
+        const QRect frame = window->frameGeometry();
+        const QRect client = window->geometry();
+        return {client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+                frame.bottom() - client.bottom()};
     }
 
     QWidget* m_window;
