@@ -1,7 +1,9 @@
 #include "Session.h"
 
+#include "IniFile.h"
 #include "SelectProductUnit.h"
 
+#include <QDir>
 #include <QPushButton>
 
 class TestHandshake : public QObject
@@ -59,6 +61,44 @@ private slots:
         QCOMPARE(s.Form->ReadParams.Local.ModelName, QByteArray("QN7201"));
         QCOMPARE(s.Form->EditParams.Local.ModelName, QByteArray("QN7201"));
         QVERIFY(s.Form->BtnInit->isEnabled());
+    }
+
+    // The product list beside the program, its folder renamed while the program
+    // runs: the selection still offers the products.
+    void productListIsFoundAfterItsFolderWasRenamed()
+    {
+        radiosim::Options options;
+        options.modelUnknown = true;
+        TSession s(options);
+        QTemporaryDir programFolder;
+        QVERIFY(programFolder.isValid());
+        QVERIFY(QDir(programFolder.path()).mkdir(QStringLiteral("Setup")));
+        QFile list(programFolder.filePath(QStringLiteral("Setup/config.ini")));
+        QVERIFY(list.open(QIODevice::WriteOnly));
+        list.write("[PRODUCTS]\r\nPRODUCT_CNT=2\r\nPRODUCT01=QN7101\r\nPRODUCT02=QN9300\r\n");
+        list.close();
+        s.Form->SetProductListFile(ProductListPath(programFolder.path()));
+        QVERIFY(QDir(programFolder.path()).rename(QStringLiteral("Setup"), QStringLiteral("setup")));
+
+        s.Open();
+        QString listed;
+        WhenModalShown([&](QWidget* modal) {
+            auto* dialog = qobject_cast<TSelectProductForm*>(modal);
+            if (!dialog) {
+                static_cast<QDialog*>(modal)->reject();
+                return;
+            }
+            for (int i = 0; i < dialog->ProductList->count(); ++i)
+                listed += dialog->ProductList->itemText(i) + u' ';
+            dialog->ProductList->setCurrentIndex(1);
+            for (auto* button : dialog->findChildren<QPushButton*>())
+                if (button->text() == QStringLiteral("SELECT"))
+                    button->click();
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(s.Form->BtnRead->isEnabled() || !s.Messages.isEmpty(), 5000);
+        QCOMPARE(s.Messages, QStringList());
+        QCOMPARE(listed, QStringLiteral("QN7101 QN9300 "));
+        QCOMPARE(s.Form->ReadParams.Local.ModelName, QByteArray("QN9300"));
     }
 
     void refusingTheProductEndsTheConnectionWithoutRestart()
