@@ -8,6 +8,7 @@
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
 #include <QStyleOptionGroupBox>
+#include <QStyleOptionHeaderV2>
 #include <QStyleOptionSlider>
 #include <QStyleOptionSpinBox>
 #include <QWidget>
@@ -24,8 +25,9 @@ namespace {
 // sit on the top edge.
 //
 // Equal palettes are drawn as one. Fusion keeps the faces it draws for buttons,
-// combo boxes, spin boxes and sliders in the application's pixmap cache, under a
-// key made of the palette's identity (QPalette::cacheKey), not of its colours.
+// list headers, combo boxes, spin boxes and sliders in the application's pixmap
+// cache, under a key made of the palette's identity (QPalette::cacheKey), not of
+// its colours.
 // Every widget given a colour of its own holds a palette with a fresh identity,
 // so every dialog or page built anew would add the same faces to the cache once
 // more, until the cache is full (10 MiB): a long session's memory would grow by
@@ -57,6 +59,26 @@ public:
             return;
         }
         QProxyStyle::drawPrimitive(element, option, painter, widget);
+    }
+
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override
+    {
+        if (element == CE_HeaderSection && option) {
+            if (const auto* v2 = qstyleoption_cast<const QStyleOptionHeaderV2*>(option)) {
+                QStyleOptionHeaderV2 shared = *v2;
+                shared.palette = SharedPalette(v2->palette);
+                QProxyStyle::drawControl(element, &shared, painter, widget);
+                return;
+            }
+            if (const auto* header = qstyleoption_cast<const QStyleOptionHeader*>(option)) {
+                QStyleOptionHeader shared = *header;
+                shared.palette = SharedPalette(header->palette);
+                QProxyStyle::drawControl(element, &shared, painter, widget);
+                return;
+            }
+        }
+        QProxyStyle::drawControl(element, option, painter, widget);
     }
 
     void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,

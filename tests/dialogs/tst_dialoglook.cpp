@@ -6,9 +6,12 @@
 #include "ExitQuestionFormUnit.h"
 #include "InitQuestionFormUnit.h"
 #include "ProcessingFormUnit.h"
+#include "SearchDevicesFormUnit.h"
 #include "SelectProductUnit.h"
+#include "SerialFormUnit.h"
 #include "WriteQuestionFormUnit.h"
 
+#include "AllocatedBytes.h"
 #include "Centring.h"
 #include "Skin.h"
 
@@ -64,6 +67,39 @@ class TestDialogLook : public QObject
     Q_OBJECT
 
 private slots:
+    // The dialogs built anew at each use, built and drawn again and again, take
+    // no more memory each time: the faces the style keeps for their buttons and
+    // lists are met again rather than kept once more per dialog.
+    void dialogsBuiltAgainTakeNoMoreMemory_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("serial port") << u"serial"_s;
+        QTest::newRow("device search") << u"search"_s;
+    }
+
+    void dialogsBuiltAgainTakeNoMoreMemory()
+    {
+        QFETCH(QString, kind);
+        const auto buildAndDraw = [&] {
+            std::unique_ptr<QDialog> dialog;
+            if (kind == u"serial")
+                dialog = std::make_unique<TSerialForm>();
+            else
+                dialog = std::make_unique<TSearchDeviceForm>();
+            dialog->setAttribute(Qt::WA_DontShowOnScreen);
+            dialog->show();
+            (void)dialog->grab();
+        };
+        for (int i = 0; i < 20; ++i)
+            buildAndDraw();
+        const qint64 settled = AllocatedBytes();
+        constexpr int Times = 100;
+        for (int i = 0; i < Times; ++i)
+            buildAndDraw();
+        const qint64 growth = AllocatedBytes() - settled;
+        QVERIFY2(growth < 128 * 1024, qPrintable(u"%1 bytes more after %2 dialogs"_s.arg(growth).arg(Times)));
+    }
+
     void initTestCase() { ApplySkin(*qApp); }
 
     // The group box drawn alone, its children hidden: where each of its labels

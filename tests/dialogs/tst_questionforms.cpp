@@ -2,6 +2,7 @@
 #include "InitQuestionFormUnit.h"
 #include "WriteQuestionFormUnit.h"
 
+#include "AllocatedBytes.h"
 #include "Skin.h"
 
 #include <QApplication>
@@ -15,12 +16,6 @@
 #include <functional>
 #include <memory>
 
-#if defined(__SANITIZE_ADDRESS__)
-// From the sanitizer runtime the test is linked with.
-extern "C" size_t __sanitizer_get_current_allocated_bytes();
-#else
-#include <malloc.h>
-#endif
 
 using namespace Qt::StringLiterals;
 
@@ -75,16 +70,6 @@ QLabel* FindLabel(const QWidget* dialog, const QString& text)
         if (label->text() == text)
             return label;
     return nullptr;
-}
-
-// Bytes the process holds allocated now.
-qint64 AllocatedBytes()
-{
-#if defined(__SANITIZE_ADDRESS__)
-    return qint64(__sanitizer_get_current_allocated_bytes());
-#else
-    return qint64(mallinfo2().uordblks);
-#endif
 }
 
 } // namespace
