@@ -46,38 +46,20 @@ public:
     void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
                        const QWidget* widget) const override
     {
-        if (element == PE_PanelButtonCommand && option) {
-            if (const auto* button = qstyleoption_cast<const QStyleOptionButton*>(option)) {
-                QStyleOptionButton shared = *button;
-                shared.palette = SharedPalette(button->palette);
-                QProxyStyle::drawPrimitive(element, &shared, painter, widget);
-            } else {
-                QStyleOption shared = *option;
-                shared.palette = SharedPalette(option->palette);
-                QProxyStyle::drawPrimitive(element, &shared, painter, widget);
-            }
+        const auto draw = [&](const QStyleOption* o) { QProxyStyle::drawPrimitive(element, o, painter, widget); };
+        if (element == PE_PanelButtonCommand
+            && (WithSharedPalette<QStyleOptionButton>(option, draw) || WithSharedPalette<QStyleOption>(option, draw)))
             return;
-        }
         QProxyStyle::drawPrimitive(element, option, painter, widget);
     }
 
     void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
                      const QWidget* widget) const override
     {
-        if (element == CE_HeaderSection && option) {
-            if (const auto* v2 = qstyleoption_cast<const QStyleOptionHeaderV2*>(option)) {
-                QStyleOptionHeaderV2 shared = *v2;
-                shared.palette = SharedPalette(v2->palette);
-                QProxyStyle::drawControl(element, &shared, painter, widget);
-                return;
-            }
-            if (const auto* header = qstyleoption_cast<const QStyleOptionHeader*>(option)) {
-                QStyleOptionHeader shared = *header;
-                shared.palette = SharedPalette(header->palette);
-                QProxyStyle::drawControl(element, &shared, painter, widget);
-                return;
-            }
-        }
+        const auto draw = [&](const QStyleOption* o) { QProxyStyle::drawControl(element, o, painter, widget); };
+        if (element == CE_HeaderSection
+            && (WithSharedPalette<QStyleOptionHeaderV2>(option, draw) || WithSharedPalette<QStyleOptionHeader>(option, draw)))
+            return;
         QProxyStyle::drawControl(element, option, painter, widget);
     }
 
@@ -126,19 +108,27 @@ public:
 
 private:
 
-    template <typename Option>
-    bool DrawnShared(ComplexControl which, ComplexControl control, const QStyleOptionComplex* option,
-                     QPainter* painter, const QWidget* widget) const
+    // Draws an option of this kind with the shared palette of its colours in
+    // place of its own; false (nothing drawn) for an option of another kind.
+    template <typename Option, typename Draw>
+    static bool WithSharedPalette(const QStyleOption* option, const Draw& draw)
     {
-        if (control != which)
-            return false;
         const auto* typed = qstyleoption_cast<const Option*>(option);
         if (!typed)
             return false;
         Option shared = *typed;
         shared.palette = SharedPalette(typed->palette);
-        QProxyStyle::drawComplexControl(control, &shared, painter, widget);
+        draw(&shared);
         return true;
+    }
+
+    template <typename Option>
+    bool DrawnShared(ComplexControl which, ComplexControl control, const QStyleOptionComplex* option,
+                     QPainter* painter, const QWidget* widget) const
+    {
+        return control == which && WithSharedPalette<Option>(option, [&](const QStyleOption* o) {
+                   QProxyStyle::drawComplexControl(control, static_cast<const QStyleOptionComplex*>(o), painter, widget);
+               });
     }
 
     static QRect GroupFrame(const QStyleOptionGroupBox& group)

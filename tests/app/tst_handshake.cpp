@@ -6,6 +6,30 @@
 #include <QDir>
 #include <QPushButton>
 
+namespace {
+
+// The user, in the product selection dialog when it comes: notes the products
+// offered (each followed by a space) and selects the second. Any other dialog
+// is refused, so that nothing is listed.
+void ChooseTheSecondProduct(QString& listed)
+{
+    WhenModalShown([&listed](QWidget* modal) {
+        auto* dialog = qobject_cast<TSelectProductForm*>(modal);
+        if (!dialog) {
+            static_cast<QDialog*>(modal)->reject();
+            return;
+        }
+        for (int i = 0; i < dialog->ProductList->count(); ++i)
+            listed += dialog->ProductList->itemText(i) + u' ';
+        dialog->ProductList->setCurrentIndex(1);
+        for (auto* button : dialog->findChildren<QPushButton*>())
+            if (button->text() == QStringLiteral("SELECT"))
+                button->click();
+    });
+}
+
+} // namespace
+
 class TestHandshake : public QObject
 {
     Q_OBJECT
@@ -46,16 +70,7 @@ private slots:
         TSession s(options);
         s.Open(); // the serial port dialog closes before the product selection opens
         QString listed;
-        WhenModalShown([&](QWidget* modal) {
-            auto* dialog = qobject_cast<TSelectProductForm*>(modal);
-            QVERIFY(dialog);
-            for (int i = 0; i < dialog->ProductList->count(); ++i)
-                listed += dialog->ProductList->itemText(i) + u' ';
-            dialog->ProductList->setCurrentIndex(1);
-            for (auto* button : dialog->findChildren<QPushButton*>())
-                if (button->text() == QStringLiteral("SELECT"))
-                    button->click();
-        });
+        ChooseTheSecondProduct(listed);
         QTRY_VERIFY_WITH_TIMEOUT(s.Form->BtnRead->isEnabled(), 5000);
         QCOMPARE(listed, QStringLiteral("QN7101 QN7201 BT-OTHER "));
         QCOMPARE(s.Form->ReadParams.Local.ModelName, QByteArray("QN7201"));
@@ -82,19 +97,7 @@ private slots:
 
         s.Open();
         QString listed;
-        WhenModalShown([&](QWidget* modal) {
-            auto* dialog = qobject_cast<TSelectProductForm*>(modal);
-            if (!dialog) {
-                static_cast<QDialog*>(modal)->reject();
-                return;
-            }
-            for (int i = 0; i < dialog->ProductList->count(); ++i)
-                listed += dialog->ProductList->itemText(i) + u' ';
-            dialog->ProductList->setCurrentIndex(1);
-            for (auto* button : dialog->findChildren<QPushButton*>())
-                if (button->text() == QStringLiteral("SELECT"))
-                    button->click();
-        });
+        ChooseTheSecondProduct(listed);
         QTRY_VERIFY_WITH_TIMEOUT(s.Form->BtnRead->isEnabled() || !s.Messages.isEmpty(), 5000);
         QCOMPARE(s.Messages, QStringList());
         QCOMPARE(listed, QStringLiteral("QN7101 QN9300 "));
