@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The connection: sending to the module, received bytes, OPEN, CLOSE,
 // the debug character and the disconnection with its lamps.
 

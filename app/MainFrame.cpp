@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: its frame, toolbar, menu column, status bar and timers,
 // and shutdown.
 

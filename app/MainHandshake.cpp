@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The connection handshake: "OK" to the debug character, the module type
 // and the model query, and the product selection for a module without a model.
 

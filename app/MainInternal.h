@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Constants and small helpers shared by the files that implement TMainForm.
 #pragma once
 

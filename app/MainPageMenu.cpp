@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The page menu: opening, building and checking pages, the menu buttons,
 // their reveal and the page lamps.
 

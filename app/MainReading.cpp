@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading every setting with the info queries.
 
 #include "MainUnit.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Device search and the profile change of the Bluetooth page.
 
 #include "MainUnit.h"

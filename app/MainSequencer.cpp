@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sequencer: dispatch of framed answers by exchange, the error report
 // and the answer time-out.
 

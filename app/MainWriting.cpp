@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writing the working copy back, and factory initialisation.
 
 #include "MainUnit.h"

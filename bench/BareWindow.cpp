@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // radioset-bench-window: an empty Qt Widgets window of the main window's size,
 // the least a Widgets program can take to show itself and keep resident.
 

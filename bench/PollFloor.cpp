@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // radioset-bench-poll: the least an idle process with a 10 ms receive rhythm
 // can cost. One thread waits on the same fixed 10 ms grid and with the same
 // condition-variable wait as the receive worker, and does nothing else; the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // radioset-bench: measures RadioSet against the least its serial exchanges can
 // take and against a peer Qt serial terminal, and prints one table.
 

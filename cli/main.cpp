@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // radioset-cli: identifies, reads, writes, initialises or searches with many
 // modules at once, one port each, from a profile file.
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Every target of ours links radioset_options: standard, warnings and Qt strictness
 # in one place instead of edits of CMAKE_CXX_FLAGS.
 add_library(radioset_options INTERFACE)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installation on a Linux desktop, and the Debian package built from it.
 #
 # Layout under the prefix (/usr for the package):

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # AddressSanitizer + UndefinedBehaviorSanitizer for the test build. A UBSan finding
 # aborts (no recovery), so any report fails the test that met it.
 option(RADIOSET_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)

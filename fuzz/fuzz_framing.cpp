@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The receive worker's byte-to-frame rule on any byte stream.
 #include "FrameAssembler.h"
 #include "FuzzCheck.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every answer parser: the value conversions and the storing of each info answer.
 #include "AtProtocol.h"
 #include "FieldTexts.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The INI reader on any file content, with any section and key asked for.
 #include "FuzzCheck.h"
 #include "IniFile.h"

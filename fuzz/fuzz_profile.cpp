@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The profile reader on any text, and the writer's values read back.
 #include "FuzzCheck.h"
 #include "Profile.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lines of a device search as the main window takes them: after the
 // module's first "OK", a line of exactly three items is a found device, any
 // other line is ignored, and the next "OK" ends the search.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The comma rule that splits an answer into items.
 #include "AtProtocol.h"
 #include "FuzzCheck.h"

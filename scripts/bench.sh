@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds RadioSet in Release (build/release) and runs its benchmark under a
 # private X server; prints one table. Arguments go to radioset-bench
 # (--runs=N --cycles=N --idle-seconds=S --results=N --line-runs=N

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs one fuzz target for longer than CI does and adds the inputs that reach
 # new code to the repository's corpus (fuzz/corpus/<target>/), merged so that
 # the corpus stays small. Review and commit the new files like any other change.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Takes the pictures of the user's guide: every page and dialog of the current
 # program, driven against virtual modules on an X server of its own (Xvfb), and
 # one set at a scale factor of 2 for HiDPI screens. Writes docs/screenshots/*.png.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Soak run: N cycles (default 300) of OPEN / READ / random edits / WRITE against the
 # virtual module, each checked by reading the module back. Release build.
 #   scripts/soak.sh [CYCLES] [SEED]

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds RadioSet (Release) and starts it together with
 # a virtual module, so it can be tried without hardware.
 set -euo pipefail

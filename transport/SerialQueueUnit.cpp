@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "SerialQueueUnit.h"
 
 void TSerialQueue::Push(const QByteArray& piece)

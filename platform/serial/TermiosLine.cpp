@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "TermiosLine.h"
 
 // The kernel's definitions, not the C library's: only these carry termios2 and

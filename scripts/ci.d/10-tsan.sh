@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # ThreadSanitizer build of the threaded code and the tests that drive it: the
 # port's event thread, the receive worker, the hand-over to the user-interface
 # thread and shutdown. Any report fails the stage (halt_on_error).

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs every fuzz target for a short, bounded time on a copy of its seed inputs
 # (the repository's corpus is left as it is). Any crash, sanitizer report or
 # broken invariant fails the stage; the input that caused it is kept in

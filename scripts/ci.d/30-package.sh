@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package (Release), installs it on this machine and checks that
 # the installed program starts on an X server (Xvfb) and finds its product list:
 # against a virtual module that cannot name its model, OPEN must lead to the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's threads meeting: the port's event thread handing received
 // bytes to the window's handler, which queues them while the receive worker
 // takes them out; the worker handing each answer to the window's thread and

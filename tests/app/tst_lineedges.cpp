@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The edges of the line as the main window meets them: bytes that arrive while
 // no exchange runs, and EXIT with a module that never answered.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The page menu as the user sees it: the reveal after the first reading, the
 // pictures under the pointer, and the locked look that a disconnection restores.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The progress dialog as the main window drives it through a read or a write:
 // what it says, how far its gauge goes, where it stands, and when it goes away.
 

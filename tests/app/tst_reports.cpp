@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every report of the sequencer and the connection, raised by the flow that
 // raises it and read off the error dialog as the user sees it: its group box
 // title, its detail lines and its maintenance lines, each word of each.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // radioset-cli against several virtual modules at once: the program runs as its
 // own process, the modules in this one, so their settings and the commands they
 // received can be looked at afterwards.

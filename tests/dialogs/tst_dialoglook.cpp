@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dialogs as a user sees them: no text touches a group box's frame, the
 // product list's open items look like its closed box, and the shared dialogs
 // come back centred over the main window each time they are shown.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "Journey.h"
 
 // The real program, closed in the middle of an exchange, must end by itself and

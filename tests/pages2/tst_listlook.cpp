@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How the pages' drop-down lists look, in pixels: every list the user can change
 // looks like every other one, and a list that a legacy module does not support
 // is flat NotSupportedColor and cannot be changed.

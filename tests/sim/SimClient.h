@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The tool's side of the virtual module's line, as the tests need it: opened the way

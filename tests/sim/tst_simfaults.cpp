@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The virtual module's fault options, each seen on the line.
 
 #include "SimClient.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The virtual module's answers, driven over its pseudo-terminal as RadioSet drives it.
 
 #include "SimClient.h"

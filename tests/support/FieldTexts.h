@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The thirty fields of a parameter set as a test sees them: every field by
 // "Group.Field" with integers in decimal, and a filler that gives each field a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A pseudo-terminal for port tests: the test keeps the master (the module's end,
 // non-blocking) and hands the slave's path to the code under test.

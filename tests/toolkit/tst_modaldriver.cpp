@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tests' modal driver keeps to its give-up time: a dialog that comes later
 // is left to whoever else is waiting for it.
 

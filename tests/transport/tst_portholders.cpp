@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Finding the other programs that have a serial port open, on real
 // pseudo-terminals and with real child processes.
 #include "PortHolders.h"

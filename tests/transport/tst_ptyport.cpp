@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port on pseudo-terminals, which the kernel treats as real serial devices.
 #include "CPort.h"
 #include "Pty.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // radioset-screenshots: builds RadioSet's real windows in this process, drives them
 // against virtual modules to every page and dialog, and saves one PNG of each.
 // The pictures of the user's guide come from here, so they always show the

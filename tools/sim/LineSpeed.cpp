@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The kernel's terminal definitions, not the C library's: only these carry
 // termios2 with the speed as a number. Nothing here may include <termios.h>.
 #include "LineSpeed.h"

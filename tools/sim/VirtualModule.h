@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A virtual Bluetooth serial module on a pseudo-terminal. RadioSet opens the slave

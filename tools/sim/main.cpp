@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // radioset-sim: a virtual Bluetooth serial module on a pseudo-terminal, for trying
 // RadioSet without hardware.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // radioset-soak: runs many OPEN / READ / edit / WRITE cycles of the main window
 // against the virtual module in one process, and checks after every cycle that
 // the module gives back exactly what was written.
