@@ -64,7 +64,10 @@ done
   || fail "/usr/bin/radioset is not a link to /usr/lib/radioset/radioset"
 [[ -L /usr/bin/radioset-cli && "$(readlink -f /usr/bin/radioset-cli)" == /usr/lib/radioset/radioset-cli ]] \
   || fail "/usr/bin/radioset-cli is not a link to /usr/lib/radioset/radioset-cli"
-/usr/bin/radioset-cli --help | grep -q "Profile format" || fail "radioset-cli --help does not describe the profile"
+# Taken whole before grep looks: grep -q stops reading at the match, and the rest of
+# the help would then meet a closed pipe and fail the stage under pipefail.
+help=$(/usr/bin/radioset-cli --help)
+grep -q "Profile format" <<<"$help" || fail "radioset-cli --help does not describe the profile"
 appstreamcli validate --no-net /usr/share/metainfo/org.radioset.RadioSet.metainfo.xml >/dev/null \
   || fail "appstreamcli rejects the installed metainfo"
 if command -v desktop-file-validate >/dev/null; then
