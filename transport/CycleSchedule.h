@@ -8,7 +8,9 @@
 // so the work of a cycle and the overshoot of its sleep do not stretch the
 // rhythm. A cycle that ends after the next one was due is followed by the next
 // at once, and the grid is laid anew from there: missed cycles are not made up,
-// so no cycle ever handles more than its one piece.
+// so no cycle ever handles more than its one piece. While the worker has
+// nothing to do it runs no cycles at all; the grid goes on without it, and the
+// piece that wakes it is taken at the next point of the grid.
 class TCycleSchedule final
 {
 public:
@@ -34,6 +36,18 @@ public:
         const Clock::time_point due = m_start + m_period;
         const Clock::time_point now = m_now();
         m_start = now > due ? now : due;
+        return m_start;
+    }
+
+    // After cycles that did not run because there was nothing to do: the first
+    // point of the grid from the start Next gave last that is not before now.
+    Clock::time_point Resume()
+    {
+        const Clock::time_point now = m_now();
+        if (now > m_start) {
+            const auto periods = (now - m_start + m_period - Clock::duration(1)) / m_period;
+            m_start += periods * m_period;
+        }
         return m_start;
     }
 

@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SerialQueueThreadUnit.h"
 
-#include "CycleSchedule.h"
-
-#include <chrono>
-
-TSerialQueueThread::TSerialQueueThread() = default;
+TSerialQueueThread::TSerialQueueThread(TWorkerTime time)
+    : m_time(std::move(time))
+{
+}
 
 TSerialQueueThread::~TSerialQueueThread()
 {
@@ -16,47 +15,62 @@ void TSerialQueueThread::Start()
 {
     if (m_thread.joinable())
         return;
-    {
-        std::lock_guard lock(m_stopLock);
-        m_stopRequested = false;
-    }
+    m_stopRequested = false;
     m_thread = std::thread([this] { Execute(); });
 }
 
 void TSerialQueueThread::Stop()
 {
-    {
-        std::lock_guard lock(m_stopLock);
-        m_stopRequested = true;
-    }
-    m_stopSignal.notify_all();
+    m_stopRequested = true;
+    WaitQueue().Wake();
     if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id())
         m_thread.join();
+}
+
+void TSerialQueueThread::RestartFraming()
+{
+    m_restartFraming = true;
+    WaitQueue().Wake();
+}
+
+bool TSerialQueueThread::Sleep(TSerialQueue& queue, std::optional<TWorkerTime::Clock::time_point> until)
+{
+    const auto woken = [this] { return m_stopRequested.load() || m_restartFraming.load(); };
+    for (;;) {
+        if (m_stopRequested)
+            return false;
+        if (m_restartFraming.exchange(false))
+            m_frames.Reset();
+        if (until ? m_time.Now() >= *until : queue.Count() > 0)
+            return true;
+        m_time.WaitOn(queue, until, woken);
+    }
 }
 
 void TSerialQueueThread::Execute()
 {
     m_frames.Reset();
-    // The rhythm is part of the behaviour: one piece per 10 ms cycle at most.
-    // Cycles start on a fixed grid; only a stop cuts the wait short.
-    TCycleSchedule schedule(std::chrono::milliseconds(10));
-    schedule.Begin();
+    TSerialQueue& queue = WaitQueue();
+    // The rhythm is part of the behaviour: one piece per cycle at most, cycles
+    // on a fixed grid. Only a stop or a restart of the framing cuts a wait short.
+    TCycleSchedule schedule(CyclePeriod, m_time.Now);
+    auto due = schedule.Begin();
     for (;;) {
-        {
-            std::lock_guard lock(m_stopLock);
-            if (m_stopRequested)
-                return;
-        }
-        if (m_restartFraming.exchange(false))
-            m_frames.Reset();
-        if (Queue && Queue->Count() > 0) {
-            if (const auto response = m_frames.Add(Queue->Pop()))
+        if (!Sleep(queue, due))
+            return;
+        if (queue.Count() > 0) {
+            if (const auto response = m_frames.Add(queue.Pop()))
                 Deliver(*response);
             ++m_piecesTaken;
         }
-        const auto next = schedule.Next();
-        std::unique_lock lock(m_stopLock);
-        m_stopSignal.wait_until(lock, next, [this] { return m_stopRequested; });
+        due = schedule.Next();
+        if (queue.Count() == 0) {
+            // Nothing to take: no cycles run until a piece arrives, which the
+            // next cycle of the grid then takes.
+            if (!Sleep(queue, std::nullopt))
+                return;
+            due = schedule.Resume();
+        }
     }
 }
 
