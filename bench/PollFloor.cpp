@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// radioset-bench-poll: the least an idle process with a 10 ms receive rhythm
-// can cost. One thread waits on the same fixed 10 ms grid and with the same
-// condition-variable wait as the receive worker, and does nothing else; the
-// main thread sleeps until SIGTERM. Prints "ready" once the loop runs.
+// radioset-bench-poll: a reference beside the idle figures, what a process that
+// polls on a 10 ms rhythm costs while nothing arrives: one thread waits on the
+// same fixed 10 ms grid with the same condition-variable wait as the receive
+// worker, cycle after cycle, and does nothing else; the main thread sleeps
+// until SIGTERM. Prints "ready" once the loop runs. The receive worker itself
+// sleeps while its queue is empty.
 
 #include "CycleSchedule.h"
 

@@ -538,7 +538,7 @@ SessionFigures RunSessionBench(const SessionPlan& plan)
     return figures;
 }
 
-int RunIdleChild(const std::string& device)
+int RunIdleChild(const std::string& device, bool silentModule)
 {
     TMainForm form;
     form.show();
@@ -557,8 +557,12 @@ int RunIdleChild(const std::string& device)
     QTimer::singleShot(200, &form, [&form] { form.BtnOpen->click(); });
     auto* ready = new QTimer(&form);
     ready->setInterval(20);
-    QObject::connect(ready, &QTimer::timeout, &form, [&form, ready] {
-        if (form.BtnRead->isEnabled()) {
+    QObject::connect(ready, &QTimer::timeout, &form, [&form, ready, silentModule] {
+        // The error dialog is left open, as a user away from the desk would.
+        const QWidget* modal = QApplication::activeModalWidget();
+        const bool settled = silentModule ? modal && modal->isVisible() && form.MainComPort.Connected()
+                                          : form.BtnRead->isEnabled();
+        if (settled) {
             ready->stop();
             std::printf("ready\n");
             std::fflush(stdout);

@@ -50,7 +50,8 @@ struct SessionPlan {
 SessionFigures RunSessionBench(const SessionPlan& plan);
 
 // For the idle figures: a main window that connects to device, waits for READ to
-// become available, tells its parent "ready" and then idles until it is ended.
-int RunIdleChild(const std::string& device);
+// become available (or, from a module that never answers, for the error
+// dialog), tells its parent "ready" and then idles until it is ended.
+int RunIdleChild(const std::string& device, bool silentModule);
 
 } // namespace bench

@@ -13,7 +13,7 @@ build="$root/build/tsan"
 # while the worker takes them, and the window destroyed while a thread waits for
 # it. The other window-level tests run under AddressSanitizer only, which keeps
 # this stage short.
-tests=(tst_comport tst_ptyport tst_uihandoff tst_framing tst_handover)
+tests=(tst_comport tst_ptyport tst_uihandoff tst_framing tst_cycleschedule tst_handover)
 
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
