@@ -50,22 +50,36 @@ ProcessCounters ReadCounters(pid_t pid)
         if (entry->d_name[0] == '.')
             continue;
         const std::string base = taskDir + "/" + entry->d_name;
+        Counters thread;
         // schedstat counts nanoseconds; stat only whole clock ticks, too coarse
         // for a process that is meant to do next to nothing.
         std::ifstream sched(base + "/schedstat");
         unsigned long long runNs = 0;
         if (sched >> runNs)
-            counters.cpuSeconds += static_cast<double>(runNs) / 1e9;
+            thread.cpuSeconds = static_cast<double>(runNs) / 1e9;
         const long long voluntary = StatusField(base + "/status", "voluntary_ctxt_switches");
         const long long involuntary = StatusField(base + "/status", "nonvoluntary_ctxt_switches");
         if (voluntary >= 0)
-            counters.switches += voluntary;
+            thread.switches += voluntary;
         if (involuntary >= 0)
-            counters.switches += involuntary;
+            thread.switches += involuntary;
+        counters.threads[std::atol(entry->d_name)] = thread;
         counters.valid = true;
     }
     ::closedir(dir);
     return counters;
+}
+
+Counters Between(const ProcessCounters& from, const ProcessCounters& to)
+{
+    Counters sum;
+    for (const auto& [tid, now] : to.threads) {
+        const auto before = from.threads.find(tid);
+        const Counters start = before == from.threads.end() ? Counters{} : before->second;
+        sum.cpuSeconds += now.cpuSeconds - start.cpuSeconds;
+        sum.switches += now.switches - start.switches;
+    }
+    return sum;
 }
 
 long RssKiB(pid_t pid)

@@ -3,20 +3,30 @@
 
 #include "Stats.h"
 
+#include <map>
 #include <string>
 #include <sys/types.h>
 #include <vector>
 
 namespace bench {
 
-// What the kernel has counted for a process, all its threads together.
-struct ProcessCounters {
+// What the kernel has counted for a thread, or for a process, all its threads
+// together.
+struct Counters {
     double cpuSeconds = 0;     // time on a CPU
     long long switches = 0;    // voluntary and involuntary context switches
+};
+
+struct ProcessCounters {
+    std::map<long, Counters> threads; // by thread id
     bool valid = false;
 };
 
 ProcessCounters ReadCounters(pid_t pid);
+// What the process's threads did between two readings: a thread's counts live
+// and die with it, so each thread counts from its first reading (or its start)
+// to its last; what a thread did between the last reading and its end is lost.
+Counters Between(const ProcessCounters& from, const ProcessCounters& to);
 long RssKiB(pid_t pid);        // resident set; -1 when unknown
 
 // A program started by the benchmark, its standard output on a pipe.

@@ -167,6 +167,7 @@ StartUp MeasureStartUp(MapWatch& watch, const std::string& program, int runs, co
 
 struct Idle {
     std::vector<double> cpuMsPerMinute, wakeupsPerSecond; // per window
+    long long totalWakeups = 0;
     double totalWakeupsPerSecond = 0;                      // over the whole span
     bool valid = false;
 };
@@ -181,7 +182,6 @@ void MeasureIdle(const std::vector<pid_t>& pids, int seconds, std::vector<Idle>*
     std::vector<ProcessCounters> last;
     for (pid_t pid : pids)
         last.push_back(ReadCounters(pid));
-    const std::vector<ProcessCounters> first = last;
     const auto firstT = Clock::now();
     auto lastT = firstT;
     for (int i = 0; i < Windows; ++i) {
@@ -191,8 +191,10 @@ void MeasureIdle(const std::vector<pid_t>& pids, int seconds, std::vector<Idle>*
         for (size_t p = 0; p < pids.size(); ++p) {
             const ProcessCounters counters = ReadCounters(pids[p]);
             if (counters.valid && last[p].valid) {
-                (*idle)[p].cpuMsPerMinute.push_back((counters.cpuSeconds - last[p].cpuSeconds) * 1000.0 * 60.0 / s);
-                (*idle)[p].wakeupsPerSecond.push_back(static_cast<double>(counters.switches - last[p].switches) / s);
+                const Counters spent = Between(last[p], counters);
+                (*idle)[p].cpuMsPerMinute.push_back(spent.cpuSeconds * 1000.0 * 60.0 / s);
+                (*idle)[p].wakeupsPerSecond.push_back(static_cast<double>(spent.switches) / s);
+                (*idle)[p].totalWakeups += spent.switches;
             }
             last[p] = counters;
         }
@@ -200,11 +202,9 @@ void MeasureIdle(const std::vector<pid_t>& pids, int seconds, std::vector<Idle>*
     }
     // Wake-ups are few: a burst in one window counts as much as a steady trickle.
     const double span = Ms(lastT - firstT) / 1000.0;
-    for (size_t p = 0; p < pids.size(); ++p) {
-        if (first[p].valid && last[p].valid && (*idle)[p].cpuMsPerMinute.size() == Windows) {
-            (*idle)[p].totalWakeupsPerSecond = static_cast<double>(last[p].switches - first[p].switches) / span;
-            (*idle)[p].valid = true;
-        }
+    for (Idle& process : *idle) {
+        process.valid = process.cpuMsPerMinute.size() == Windows;
+        process.totalWakeupsPerSecond = static_cast<double>(process.totalWakeups) / span;
     }
 }
 
