@@ -23,8 +23,13 @@ void TSerialQueueThread::Stop()
 {
     m_stopRequested = true;
     WaitQueue().Wake();
-    if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id())
+    // Asked on the worker's own thread (from OnResponse), the stop is not waited
+    // for; m_thread is left alone there, since Start may still be storing it.
+    if (m_workerId.load() == std::this_thread::get_id())
+        return;
+    if (m_thread.joinable())
         m_thread.join();
+    m_workerId = std::thread::id();
 }
 
 void TSerialQueueThread::RestartFraming()
@@ -49,6 +54,7 @@ bool TSerialQueueThread::Sleep(TSerialQueue& queue, std::optional<TWorkerTime::C
 
 void TSerialQueueThread::Execute()
 {
+    m_workerId = std::this_thread::get_id();
     m_frames.Reset();
     TSerialQueue& queue = WaitQueue();
     // The rhythm is part of the behaviour: one piece per cycle at most, cycles

@@ -76,6 +76,7 @@ private:
     TSerialQueue m_noQueue;
 
     std::thread m_thread;
+    std::atomic<std::thread::id> m_workerId;
     std::atomic<bool> m_stopRequested = false;
     std::atomic<qint64> m_piecesTaken = 0;
     std::atomic<bool> m_restartFraming = false;
