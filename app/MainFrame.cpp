@@ -195,7 +195,11 @@ void TMainForm::BuildTimers()
     m_profileChangeTimer = new TTimer(ProfileChangeLimitMs, this);
 
     SendDebugCharTimer->OnTimer = [this] { SendDebugCharTimerTimer(); };
-    DisconnectTimer->OnTimer = [this] { DisconnectTimerTimer(); };
+    DisconnectTimer->OnTimer = [this] {
+        DisconnectTimerTimer();
+        if (m_endRequested)
+            EndIfRequestedAndIdle();
+    };
     DisplayBtnTimer->OnTimer = [this] { DisplayBtnTimerTimer(); };
     RedrawTimer->OnTimer = [this] { RedrawTimerTimer(); };
     ShowErrorFormTimer->OnTimer = [this] { ShowErrorFormTimerTimer(); };
@@ -237,28 +241,74 @@ void TMainForm::BtnExitClick()
 
 void TMainForm::closeEvent(QCloseEvent* event)
 {
-    TExitQuestionForm question(this);
-    question.exec();
-    if (!question.Confirmed) {
+    // While a read or a write runs the whole window is disabled, and a disabled
+    // window cannot be closed: a close request then (the title bar, Alt+F4, the
+    // desktop closing its windows) does nothing, and the exchange ends whole.
+    // Qt hands the window manager's request to a disabled window all the same.
+    if (!isEnabled()) {
         event->ignore();
         return;
+    }
+    if (!m_endRequested) {
+        TExitQuestionForm question(this);
+        m_exitQuestion = &question;
+        question.exec();
+        m_exitQuestion = nullptr;
+        // An end asked for from outside while the question was open closes it.
+        if (!question.Confirmed && !m_endRequested) {
+            event->ignore();
+            return;
+        }
     }
     CommMode = ModeIdle;
     RxQueue.Clear();
     CommandStep = -1;
-    // A read or write may be under way: its progress window must not outlive the
-    // main window, or the program would keep running with nothing to close it.
-    ProcessingDialog->hide();
     if (MainComPort.Connected()) {
         try {
             MainComPort.WriteStr(RestartCommand);
         } catch (const EComPort& e) {
-            // The user asked to leave: say that the module could not be restarted,
-            // but do not keep the program captive to a vanished adapter. An
-            // adapter that is simply gone needs no restart and no box.
-            if (!SerialDeviceGone(e.PlatformError()))
+            // The window closes all the same: a program that cannot be closed
+            // because its adapter misbehaves is worse than a module left in
+            // configuration mode, which SERIAL OPEN then SERIAL CLOSE, or switching
+            // it off and on, restarts.
+            // The user hears why, unless the adapter is simply gone (nothing to
+            // restart) or nobody is there to read it (the desktop is ending).
+            if (!SerialDeviceGone(e.PlatformError()) && !m_endRequested)
                 PlatformMessageBox::Show(e.Message(), this);
         }
     }
     event->accept();
+}
+
+void TMainForm::EndOnRequest()
+{
+    m_endRequested = true;
+    if (m_exitQuestion) {
+        m_exitQuestion->reject();
+        return;
+    }
+    EndIfRequestedAndIdle();
+}
+
+void TMainForm::EndIfRequestedAndIdle()
+{
+    // Queued: the window is enabled again in the middle of the handler that ends
+    // an exchange (and a write sends its restart after that), and the close must
+    // come after that handler has returned.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            // A disconnection under way (after a write, INIT or CLOSE) is let finish:
+            // whoever started it has restarted the module or chose not to.
+            if (m_endRequested && isEnabled() && isVisible() && !DisconnectTimer->Enabled())
+                close();
+        },
+        Qt::QueuedConnection);
+}
+
+void TMainForm::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::EnabledChange && isEnabled() && m_endRequested)
+        EndIfRequestedAndIdle();
 }

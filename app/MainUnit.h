@@ -17,6 +17,7 @@
 
 class QToolButton;
 class TErrorForm;
+class TExitQuestionForm;
 class TLed;
 class TMainDisplayForm;
 class TPictureButton;
@@ -84,6 +85,13 @@ public:
     void BtnWriteClick();
     void BtnInitClick();
     void BtnExitClick();
+
+    // The desktop or the system asks the program to end (a termination signal,
+    // the session ending): not a close request, and nobody may be there to answer
+    // a question. A read or write under way, and a disconnection, are let finish;
+    // then the module is restarted when the port is open, and the window closes
+    // without the exit question.
+    void EndOnRequest();
 
     // Sequencer.
     void HandleResponse(const QByteArray& answer);
@@ -170,6 +178,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void BuildToolbar();
@@ -193,6 +202,7 @@ private:
     void HandleSearching(const QByteArray& answer);
     void HandleProfileChange(const QByteArray& answer);
     void EndDeviceSearch();
+    void EndIfRequestedAndIdle();
 
     // Sends through the port when it is open; a failed write is shown in a plain
     // message box once the current handler has returned. Returns whether it was sent.
@@ -208,4 +218,6 @@ private:
     TUiHandOff m_responseHandOff;
     TTimer* m_searchSilenceTimer = nullptr;
     TTimer* m_profileChangeTimer = nullptr;
+    bool m_endRequested = false;
+    TExitQuestionForm* m_exitQuestion = nullptr;
 };

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Artwork.h"
+#include "EndRequests.h"
 #include "MainUnit.h"
 #include "Skin.h"
 
@@ -17,6 +18,10 @@ int main(int argc, char* argv[])
     ApplySkin(app);
 
     TMainForm mainForm;
+    // Logging out, kill or Ctrl+C in the terminal: the program ends without the
+    // exit question, after the exchange under way.
+    TEndRequests endRequests(&mainForm);
+    QObject::connect(&endRequests, &TEndRequests::EndRequested, &mainForm, &TMainForm::EndOnRequest);
     mainForm.show();
     return app.exec();
 }
