@@ -155,7 +155,9 @@ TOverviewForm::TOverviewForm(QWidget* parent)
     Overview_SWVersion = AddRow(local, 3, QStringLiteral("S/W VERSION"), QStringLiteral("Overview_SWVersion"));
 
     top += local->height() + ColumnGap;
-    QGroupBox* bluetooth = AddGroup(QStringLiteral("BLUETOOTH PARAMETERS"), QRect(LeftColumnLeft, top, LeftColumnWidth, GroupHeight(9)));
+    // The service name takes a line of its own below its caption: twenty wide
+    // letters need the group's whole width.
+    QGroupBox* bluetooth = AddGroup(QStringLiteral("BLUETOOTH PARAMETERS"), QRect(LeftColumnLeft, top, LeftColumnWidth, GroupHeight(10)));
     Overview_DeviceName = AddRow(bluetooth, 0, QStringLiteral("DEVICE NAME"), QStringLiteral("Overview_DeviceName"));
     Overview_Role = AddRow(bluetooth, 1, QStringLiteral("ROLE"), QStringLiteral("Overview_Role"));
     Overview_RemoteBDAddr = AddRow(bluetooth, 2, QStringLiteral("REMOTE BD ADDR."), QStringLiteral("Overview_RemoteBDAddr"));
@@ -164,7 +166,8 @@ TOverviewForm::TOverviewForm(QWidget* parent)
     Overview_PowerSave = AddRow(bluetooth, 5, QStringLiteral("POWER SAVE"), QStringLiteral("Overview_PowerSave"));
     Overview_LinkTimeout = AddRow(bluetooth, 6, QStringLiteral("LINK SUPERVISION TIMEOUT"), QStringLiteral("Overview_LinkTimeout"));
     Overview_SupportProfile = AddRow(bluetooth, 7, QStringLiteral("SUPPORT PROFILE"), QStringLiteral("Overview_SupportProfile"));
-    Overview_ServiceName = AddRow(bluetooth, 8, QStringLiteral("SERVICE NAME"), QStringLiteral("Overview_ServiceName"));
+    Overview_ServiceName = AddRow(bluetooth, 8, QStringLiteral("SERVICE NAME"), QStringLiteral("Overview_ServiceName"),
+                                  ValueBelowCaption);
 
     top += bluetooth->height() + ColumnGap;
     QGroupBox* security = AddGroup(QStringLiteral("SECURITY PARAMETERS"), QRect(LeftColumnLeft, top, LeftColumnWidth, GroupHeight(3)));
@@ -207,7 +210,8 @@ QGroupBox* TOverviewForm::AddGroup(const QString& heading, const QRect& place)
     return group;
 }
 
-QLabel* TOverviewForm::AddRow(QGroupBox* group, int row, const QString& caption, const QString& valueName)
+QLabel* TOverviewForm::AddRow(QGroupBox* group, int row, const QString& caption, const QString& valueName,
+                              TValuePlace place)
 {
     const int top = FirstLineTop + row * LinePitch;
     auto* captionLabel = new QLabel(caption, group);
@@ -217,16 +221,21 @@ QLabel* TOverviewForm::AddRow(QGroupBox* group, int row, const QString& caption,
     const int captionWidth = captionLabel->fontMetrics().horizontalAdvance(caption) + 2;
     captionLabel->setGeometry(LineInset, top, captionWidth, LinePitch);
 
-    // The value takes all the room right of its caption, so long names and
-    // addresses fit; it is right-aligned to keep the column tidy.
+    // The value takes all the room right of its caption, or the whole line below
+    // it, so long names and addresses fit; it is right-aligned to keep the
+    // column tidy.
     auto* value = new QLabel(group);
     value->setObjectName(valueName);
     value->setFont(ValueFont());
     SetTextColor(value, ValueColor);
     value->setAlignment(Qt::AlignVCenter | Qt::AlignRight);
     value->setTextFormat(Qt::PlainText);
-    const int valueLeft = LineInset + captionWidth + 4;
-    value->setGeometry(valueLeft, top, group->width() - LineInset - valueLeft, LinePitch);
+    if (place == ValueBelowCaption) {
+        value->setGeometry(LineInset, top + LinePitch, group->width() - 2 * LineInset, LinePitch);
+    } else {
+        const int valueLeft = LineInset + captionWidth + 4;
+        value->setGeometry(valueLeft, top, group->width() - LineInset - valueLeft, LinePitch);
+    }
     value->setAccessibleName(caption);
     return value;
 }

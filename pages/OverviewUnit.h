@@ -59,6 +59,9 @@ public:
     void LoadFromParams();
 
 private:
+    enum TValuePlace { ValueBesideCaption, ValueBelowCaption };
+
     QGroupBox* AddGroup(const QString& heading, const QRect& place);
-    QLabel* AddRow(QGroupBox* group, int row, const QString& caption, const QString& valueName);
+    QLabel* AddRow(QGroupBox* group, int row, const QString& caption, const QString& valueName,
+                   TValuePlace place = ValueBesideCaption);
 };

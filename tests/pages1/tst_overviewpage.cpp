@@ -2,6 +2,7 @@
 #include "OverviewUnit.h"
 #include "PropertyUnit.h"
 
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QTest>
@@ -170,30 +171,39 @@ private slots:
     }
 
     // Long but realistic values (12-character names, 12-digit addresses, a
-    // 20-character service name, "Not Support") must show whole, and every
-    // caption must fit beside its value inside its group on the page.
+    // 20-character service name of the widest letters, "Not Support") must show
+    // whole in the font the page is laid out for, and every caption must fit
+    // beside its value inside its group on the page.
     void everyTextFitsItsPlace_data()
     {
         QTest::addColumn<int>("module");
-        QTest::newRow("current") << int(Current);
-        QTest::newRow("legacy") << int(Legacy);
+        QTest::addColumn<QByteArray>("serviceName");
+        QTest::newRow("current") << int(Current) << QByteArray("ABCDEFGHIJKLMNOPQRST");
+        QTest::newRow("current, service name of W") << int(Current) << QByteArray(20, 'W');
+        QTest::newRow("current, service name of M") << int(Current) << QByteArray(20, 'M');
+        QTest::newRow("legacy") << int(Legacy) << QByteArray(20, 'W');
     }
 
     void everyTextFitsItsPlace()
     {
         QFETCH(int, module);
+        QFETCH(QByteArray, serviceName);
         Shown shown{Module(module)};
+        // Another font would measure something else than what users see.
+        QCOMPARE(QFontInfo(shown.page.Overview_ServiceName->font()).family(), QStringLiteral("Liberation Sans"));
         shown.params.Local.ModelName = "QN7X01-ABCDE";
         shown.params.Local.LocalBDAddr = "DDDDDDDDDDDD";
         shown.params.Local.SWVersion = "V10.20.300";
         shown.params.Bluetooth.DeviceName = "MMMMMMMMMMMM";
         shown.params.Bluetooth.RemoteBDAddr = "DDDDDDDDDDDD";
-        shown.params.Bluetooth.ServiceName = "ABCDEFGHIJKLMNOPQRST";
+        shown.params.Bluetooth.ServiceName = serviceName;
         shown.params.Security.PinCode = "1234567890123456";
         shown.params.System.ConnectionDelayTime = 99999;
         shown.params.Uart.BaudRate = "230400";
         shown.params.MultiComm.RxBufferSize = 65535;
         shown.page.LoadFromParams();
+        if (module == Current)
+            QCOMPARE(shown.page.Overview_ServiceName->text(), QString::fromLatin1(serviceName));
 
         const QRect pageRect = shown.page.rect();
         for (auto* group : shown.page.findChildren<QGroupBox*>()) {
