@@ -42,10 +42,21 @@ private:
 };
 
 // COM PORT asks who holds each port again whenever its drop-down opens.
+//
+// A path is often longer than the box. A line edit keeps its cursor in view, and
+// setting a text puts the cursor at its end, which would show "ev/ttyUSB0" for
+// /dev/ttyUSB0 and the tail of a /dev/serial/by-id name. The box shows a path
+// from its start instead whenever it is not being typed: when the dialog opens,
+// when an entry is picked, and when the focus leaves.
 class TPortComboBox final : public QComboBox
 {
 public:
-    using QComboBox::QComboBox;
+    explicit TPortComboBox(QWidget* parent)
+        : QComboBox(parent)
+    {
+        connect(this, &QComboBox::currentIndexChanged, this, [this] { ShowFromStart(); });
+    }
+
     std::function<void()> BeforePopup;
 
     void showPopup() override
@@ -53,6 +64,19 @@ public:
         if (BeforePopup)
             BeforePopup();
         QComboBox::showPopup();
+    }
+
+    void ShowFromStart()
+    {
+        if (QLineEdit* edit = lineEdit())
+            edit->setCursorPosition(0);
+    }
+
+protected:
+    void focusOutEvent(QFocusEvent* event) override
+    {
+        QComboBox::focusOutEvent(event);
+        ShowFromStart();
     }
 };
 
@@ -232,6 +256,7 @@ void TSerialForm::FillPortList()
         }
         if (text.isEmpty()) {
             ComPort->setCurrentIndex(ComPort->count() > 0 ? 0 : -1);
+            static_cast<TPortComboBox*>(ComPort)->ShowFromStart();
         } else {
             ComPort->setCurrentIndex(ComPort->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive));
             edit->setText(text);

@@ -196,6 +196,54 @@ private slots:
             QCOMPARE(form.ComPort->lineEdit()->cursorPosition(), cursor);
     }
 
+    // COM PORT is narrower than most paths: the box shows a path from its start
+    // (never "ev/ttyUSB0"), when the dialog opens, when an entry is picked, and
+    // when the focus leaves a typed path.
+    void comPortShowsThePathFromItsStart_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("shown");
+        const QString byId = u"/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K3X2Q-if00-port0"_s;
+        QTest::newRow("the first port as the dialog opens") << QString() << byId;
+        QTest::newRow("an entry picked from the drop-down") << u"pick:1"_s << u"/dev/ttyUSB0"_s;
+        QTest::newRow("a typed path once the focus leaves")
+            << u"type:/dev/serial/by-id/usb-Silicon_Labs_CP2102_0001-if00-port0"_s
+            << u"/dev/serial/by-id/usb-Silicon_Labs_CP2102_0001-if00-port0"_s;
+    }
+
+    void comPortShowsThePathFromItsStart()
+    {
+        QFETCH(QString, action);
+        QFETCH(QString, shown);
+        TSerialForm form(QStringList{u"/dev/ttyUSB0"_s,
+                                     u"/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K3X2Q-if00-port0"_s});
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QLineEdit* box = form.ComPort->lineEdit();
+        if (action.startsWith(u"pick:")) {
+            form.ComPort->setFocus();
+            form.ComPort->showPopup();
+            QAbstractItemView* view = form.ComPort->view();
+            QTRY_VERIFY(view->isVisible());
+            const QRect entry = view->visualRect(view->model()->index(action.mid(5).toInt(), 0));
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, entry.center());
+            QTRY_VERIFY(!view->isVisible());
+        } else if (action.startsWith(u"type:")) {
+            form.ComPort->setFocus();
+            box->clear();
+            QTest::keyClicks(box, action.mid(5));
+            form.BaudRate->setFocus();
+        }
+        QCOMPARE(form.ComPortText(), shown);
+        // Only a path longer than the box can be cut.
+        QVERIFY(box->fontMetrics().horizontalAdvance(shown) > box->contentsRect().width());
+        // Drawn as on the screen, the text starts at the box's left edge.
+        (void)box->grab();
+        QCOMPARE(box->cursorPosition(), 0);
+        const QRect cursor = box->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+        QVERIFY2(cursor.left() <= box->contentsRect().left() + 2, qPrintable(QString::number(cursor.left())));
+    }
+
     // The drop-down names each adapter; the box and OPEN get the bare path.
     void entriesNameTheAdapterAndTheBoxKeepsThePath()
     {
