@@ -41,7 +41,10 @@ Commands:
 
 Options:
   -p, --port PATH         a port; repeatable; a quoted glob ("/dev/ttyUSB*")
-                          expands to every match
+                          expands to every match; a path without a leading "/"
+                          is taken from the current folder ("./mod1",
+                          "../x/ttyV0", "mod1"), and a bare name that is not
+                          there from /dev ("ttyUSB0" is /dev/ttyUSB0)
       --baud N            line speed of the module's UART (default 9600)
       --parity none|even|odd   (default none)
       --stop 1|2          stop bits (default 1)
@@ -116,16 +119,31 @@ bool IsGlob(const QString& text)
     return text.contains(u'*') || text.contains(u'?') || text.contains(u'[');
 }
 
+// The ports one -p stands for, each as an absolute path. A path relative to the
+// current folder ("./mod1", "../x/ttyV0", or a bare "mod1" that is there) is
+// taken from there; a bare name that is not ("ttyUSB0", "pts/4") means the device
+// under /dev, as in the serial port dialog. Links are kept as given, as
+// /dev/serial/by-id names are: opening, the held-port check and the lock follow
+// them to the device, and reports name the port as the user knows it.
 QStringList ExpandPort(const QString& port)
 {
+    const auto absolute = [](const QString& path) {
+        if (path.startsWith(u'/'))
+            return path;
+        const QFileInfo here(path);
+        const bool relative = path.startsWith(QStringLiteral("./")) || path.startsWith(QStringLiteral("../"));
+        if (relative || here.exists() || here.isSymLink())
+            return QDir::cleanPath(here.absoluteFilePath());
+        return QStringLiteral("/dev/") + path;
+    };
     if (!IsGlob(port))
-        return {port};
+        return {absolute(port)};
     const QFileInfo info(port);
     QDir dir = info.dir();
     QStringList found;
     for (const QString& name : dir.entryList({info.fileName()}, QDir::System | QDir::Files | QDir::NoDotAndDotDot,
                                              QDir::Name))
-        found.append(dir.filePath(name));
+        found.append(absolute(dir.filePath(name)));
     return found;
 }
 

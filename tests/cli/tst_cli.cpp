@@ -5,9 +5,11 @@
 
 #include "VirtualModule.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -90,9 +92,10 @@ class TestCli : public QObject
         return path;
     }
 
-    static TRun Cli(const QStringList& args)
+    static TRun Cli(const QStringList& args, const QString& workingDirectory = {})
     {
         QProcess process;
+        process.setWorkingDirectory(workingDirectory);
         process.start(QStringLiteral(RADIOSET_CLI_EXE), args);
         TRun run;
         if (!process.waitForFinished(120000)) {
@@ -283,6 +286,71 @@ private slots:
             QVERIFY(m->receivedBytes().empty());
             QVERIFY(!m->peerHungUp());
         }
+    }
+
+    // A port given relative to the current folder is opened there, as a link to
+    // the device; a bare name that is not there means the device under /dev.
+    // Reports name the port as given.
+    void relativePortPaths_data()
+    {
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<bool>("held");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("failure");
+        QTest::newRow("./mod1") << u"./mod1"_s << false << u"mod1"_s << QString();
+        QTest::newRow("mod1, a link in the folder") << u"mod1"_s << false << u"mod1"_s << QString();
+        QTest::newRow("../x/ttyV0") << u"../x/ttyV0"_s << false << u"ttyV0"_s << QString();
+        QTest::newRow("pts/N, not in the folder: under /dev") << u"{pts}"_s << false << u"{pts}"_s << QString();
+        QTest::newRow("held, named by its link")
+            << u"./mod1"_s << true << u"mod1"_s
+            << u"SERIAL OPEN ERROR: COM Port Opening Failed., This port has already opened by other program., Held by "_s;
+        QTest::newRow("a bare name in neither place")
+            << u"ttyNOSUCH0"_s << false << u"ttyNOSUCH0"_s
+            << u"SERIAL OPEN ERROR: COM Port Opening Failed., This port does not exist on this computer"_s;
+    }
+
+    void relativePortPaths()
+    {
+        QFETCH(QString, port);
+        QFETCH(bool, held);
+        QFETCH(QString, name);
+        QFETCH(QString, failure);
+        auto& module = Start();
+        const QString device = Port(module);
+        const QString pts = device.mid(5); // "pts/N"
+        port.replace(u"{pts}"_s, pts);
+        name.replace(u"{pts}"_s, pts);
+        QDir dir(m_dir.path());
+        QVERIFY(dir.mkpath(u"work"_s) && dir.mkpath(u"x"_s));
+        QFile::remove(dir.filePath(u"work/mod1"_s));
+        QFile::remove(dir.filePath(u"x/ttyV0"_s));
+        QVERIFY(QFile::link(device, dir.filePath(u"work/mod1"_s)));
+        QVERIFY(QFile::link(device, dir.filePath(u"x/ttyV0"_s)));
+
+        int holder = -1;
+        if (held) {
+            holder = ::open(module.devicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+            QVERIFY(holder >= 0);
+            QCOMPARE(::flock(holder, LOCK_EX | LOCK_NB), 0);
+        }
+        const TRun run = Cli({u"identify"_s, u"-p"_s, port}, dir.filePath(u"work"_s));
+        if (holder >= 0)
+            ::close(holder);
+        if (failure.isEmpty()) {
+            QVERIFY2(run.Exit == 0, qPrintable(run.Err));
+            // The table at the end: the port's name, its model, the time, "ok".
+            const QRegularExpression row(u"^"_s + QRegularExpression::escape(name) + u"\\s+QN7201\\s.*\\sok$"_s,
+                                         QRegularExpression::MultilineOption);
+            QVERIFY2(run.Err.contains(row), qPrintable(run.Err));
+            QVERIFY(module.receivedCommands().size() >= 2);
+        } else {
+            QCOMPARE(run.Exit, 1);
+            QVERIFY2(run.Err.contains(name + u": "_s + failure), qPrintable(run.Err));
+            QVERIFY(module.receivedBytes().empty());
+        }
+        // The holder is looked for on the device the link points to.
+        if (held)
+            QVERIFY2(run.Err.contains(u"process %1"_s.arg(QCoreApplication::applicationPid())), qPrintable(run.Err));
     }
 
     // A port another program holds, and an adapter pulled out half-way, are
