@@ -17,8 +17,11 @@ QByteArray Decimal(qint64 value)
     return QByteArray::number(value);
 }
 
-// A text argument goes out as stored, except for line ends: a CR inside it would
-// end the command early and have the module run the rest as a command of its own.
+// A text argument goes out as stored, except for line ends, which are dropped
+// rather than refused: a CR inside it would end the command early and have the
+// module run the rest as a command of its own, and an LF would start the rest on a
+// line of its own. A profile, a pasted text or a value the module reported may
+// hold either.
 QByteArray TextArgument(const QByteArray& text)
 {
     QByteArray cleaned = text;

@@ -70,7 +70,7 @@ public:
     static QString Missing()
     {
         QStringList missing;
-        for (const char* tool : {"Xvfb", "xdotool", "xprop", "xwininfo", "openbox"})
+        for (const char* tool : {"Xvfb", "xdotool", "xprop", "xwininfo", "openbox", "wmctrl"})
             if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
                 missing << QString::fromLatin1(tool);
         return missing.join(u' ');
@@ -193,6 +193,33 @@ public:
         return Xdo({QStringLiteral("windowactivate"), QStringLiteral("--sync"), window}).has_value() &&
                Key(QStringLiteral("alt+F4"));
     }
+
+    // Asks the window manager to close a window by its id, as wmctrl -c does and
+    // as the close button of its title bar does.
+    bool CloseByManager(const QString& window) const
+    {
+        QProcess p;
+        p.setProcessEnvironment(Environment());
+        p.start(QStringLiteral("wmctrl"), {QStringLiteral("-i"), QStringLiteral("-c"), window});
+        return p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    }
+
+    // Clicks the close button at the right end of the window's title bar, as the
+    // window manager draws it.
+    bool ClickCloseButton(const QString& window) const
+    {
+        const std::optional<QRect> frame = Frame(window);
+        if (!frame)
+            return false;
+        const QPoint at = CloseButton(*frame);
+        return Xdo({QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(at.x()),
+                    QString::number(at.y()), QStringLiteral("click"), QStringLiteral("1")})
+            .has_value();
+    }
+
+    // Where the close button of a framed window sits: openbox's theme puts it
+    // last on the title bar, a few pixels in from the frame's right edge.
+    static QPoint CloseButton(const QRect& frame) { return {frame.right() - 12, frame.top() + 10}; }
 
     // The window's frame on the screen, as the window manager placed it: the
     // client area and the frame extents the manager announced.

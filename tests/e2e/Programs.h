@@ -143,6 +143,11 @@ public:
 
     int ExitCode() const { return m_process.exitCode(); }
 
+    bool Running() const { return m_process.state() == QProcess::Running; }
+
+    // What logging out or kill does: SIGTERM.
+    void Terminate() { m_process.terminate(); }
+
     // Whether the program has this device open now.
     bool HoldsPort(const QString& device) const
     {

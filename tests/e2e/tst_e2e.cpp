@@ -117,6 +117,93 @@ private slots:
         QCOMPARE(sim.CountSent(QByteArrayLiteral("ATZ\r")), restarts + (initAtEnd ? 0 : 1));
     }
 
+    // The window manager's close request (the title bar's close button, wmctrl -c,
+    // Alt+F4) while READ or WRITE runs does nothing: no question, the exchange
+    // ends whole, the program runs on. Once it has ended, the same request asks
+    // the exit question again.
+    void closeRequestWaitsForReadAndWrite()
+    {
+        TSimProcess sim;
+        // Slow answers: a read takes some 3 s, a write some 4 s.
+        QVERIFY(sim.Start({u"--answer-delay=150"_s}));
+        TProgram program(m_desktop);
+        QVERIFY(program.Start());
+        TJourney user{m_desktop, program, sim};
+        const QByteArray last = LastQuery(u"current"_s);
+        const auto noQuestionFor = [this](int ms) { return m_desktop.WaitWindow(Caption::ExitQuestion, ms).isEmpty(); };
+        QVERIFY(user.Open());
+
+        // READ, and the close button of the title bar pressed half-way.
+        QVERIFY(m_desktop.Click(program.Main, Place::Toolbar(Place::Read)));
+        QVERIFY(sim.WaitSent(QByteArrayLiteral("AT+BTINFO?3\r")));
+        QVERIFY(m_desktop.ClickCloseButton(program.Main));
+        QVERIFY(noQuestionFor(800));
+        m_desktop.Screenshot(ShotPath(u"close-during-read"_s));
+        QVERIFY(sim.WaitSent(last) && m_desktop.WaitGone(Caption::Reading));
+        QVERIFY(noQuestionFor(800));
+        QVERIFY(program.Running());
+        QCOMPARE(sim.CountSent(QByteArrayLiteral("ATZ\r")), 0);
+        TJourney::Settle(1500);
+
+        // The read has ended: the request asks, and CANCEL keeps everything.
+        QVERIFY(m_desktop.CloseByManager(program.Main));
+        const QString question = m_desktop.WaitWindow(Caption::ExitQuestion);
+        QVERIFY(!question.isEmpty());
+        m_desktop.Screenshot(ShotPath(u"close-after-read"_s));
+        QVERIFY(m_desktop.Click(question, {140 + 65, 95 + 10}));
+        QVERIFY(m_desktop.WaitGone(Caption::ExitQuestion));
+
+        // WRITE of an edit, with wmctrl -c and Alt+F4 half-way.
+        QVERIFY(user.OpenPage(1));
+        QVERIFY(m_desktop.Retype(program.Main, Place::PageRow(0), u"closed late"_s));
+        QVERIFY(m_desktop.Click(program.Main, Place::Toolbar(Place::Write)));
+        QVERIFY(m_desktop.Click(m_desktop.WaitWindow(Caption::WriteQuestion), {5 + 61, 96 + 10}));
+        QVERIFY(sim.WaitSent(QByteArrayLiteral("AT+BTKEY=")));
+        QVERIFY(m_desktop.CloseByManager(program.Main));
+        QVERIFY(m_desktop.RequestClose(program.Main));
+        QVERIFY(noQuestionFor(800));
+        QVERIFY(sim.WaitSent(QByteArrayLiteral("ATZ\r")));
+        TJourney::Settle(600);
+        QVERIFY(noQuestionFor(800));
+        QVERIFY(program.Running());
+        // Every write command went out, then the one restart.
+        const QByteArray sent = sim.Bytes(true);
+        QVERIFY(sent.contains("AT+BTHFC,"));
+        QVERIFY(sent.endsWith("AT+BTHFC,1\rATZ\r") || sent.endsWith("AT+BTHFC,0\rATZ\r"));
+        QCOMPARE(sim.CountSent(QByteArrayLiteral("ATZ\r")), 1);
+        QCOMPARE(sim.State().value(u"DeviceName"_s), u"CLOSED LATE"_s);
+
+        // The write has ended: the request asks, and EXIT ends the program.
+        QVERIFY(m_desktop.ClickCloseButton(program.Main));
+        QVERIFY(user.ConfirmExit());
+        QVERIFY(program.WaitEnd(10000));
+        QVERIFY(program.EndedCleanly());
+    }
+
+    // Logging out (SIGTERM) in the middle of a WRITE: the write ends whole with its
+    // restart, then the program ends by itself without asking.
+    void terminationWaitsForTheWrite()
+    {
+        TSimProcess sim;
+        QVERIFY(sim.Start({u"--answer-delay=150"_s}));
+        TProgram program(m_desktop);
+        QVERIFY(program.Start());
+        TJourney user{m_desktop, program, sim};
+        QVERIFY(user.Open());
+        QVERIFY(user.Read(LastQuery(u"current"_s)));
+        QVERIFY(user.OpenPage(1));
+        QVERIFY(m_desktop.Retype(program.Main, Place::PageRow(0), u"logged out"_s));
+        QVERIFY(m_desktop.Click(program.Main, Place::Toolbar(Place::Write)));
+        QVERIFY(m_desktop.Click(m_desktop.WaitWindow(Caption::WriteQuestion), {5 + 61, 96 + 10}));
+        QVERIFY(sim.WaitSent(QByteArrayLiteral("AT+BTKEY=")));
+        program.Terminate();
+        QVERIFY(program.WaitEnd(20000));
+        QVERIFY(program.EndedCleanly());
+        QVERIFY(sim.Bytes(true).endsWith("ATZ\r"));
+        QCOMPARE(sim.CountSent(QByteArrayLiteral("ATZ\r")), 1);
+        QCOMPARE(sim.State().value(u"DeviceName"_s), u"LOGGED OUT"_s);
+    }
+
     // The one error dialog, shown twice: both times its frame sits centred over
     // the main window's frame, once the window manager has decorated it.
     void errorDialogIsCentredOnEveryShowing()
