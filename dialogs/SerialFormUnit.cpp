@@ -47,7 +47,8 @@ private:
 // setting a text puts the cursor at its end, which would show "ev/ttyUSB0" for
 // /dev/ttyUSB0 and the tail of a /dev/serial/by-id name. The box shows a path
 // from its start instead whenever it is not being typed: when the dialog opens,
-// when an entry is picked, and when the focus leaves.
+// when an entry is picked, when a text is put in while the box has no focus, and
+// when the focus leaves.
 class TPortComboBox final : public QComboBox
 {
 public:
@@ -186,6 +187,10 @@ TSerialForm::TSerialForm(std::unique_ptr<IPortSource> source, TPortWatcher::THol
     auto* portList = new TPortComboBox(portGroup);
     ComPort = SetUpList(portList, QStringLiteral("COM PORT"), QRect(68, 21, 83, 21), {}, false);
     ComPort->setItemDelegate(new TPortEntryDelegate(ComPort));
+    connect(ComPort->lineEdit(), &QLineEdit::textChanged, portList, [portList] {
+        if (!portList->hasFocus() && !portList->lineEdit()->hasFocus())
+            portList->ShowFromStart();
+    });
     BaudRate = AddList(portGroup, QStringLiteral("BAUDRATE"), QRect(68, 47, 83, 21),
                        {QStringLiteral("1200"), QStringLiteral("2400"), QStringLiteral("4800"),
                         QStringLiteral("9600"), QStringLiteral("19200"), QStringLiteral("38400"),

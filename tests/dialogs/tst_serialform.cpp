@@ -179,6 +179,8 @@ private slots:
         QVERIFY(fake.Source->Watched());
         if (action.startsWith(u"choose:")) {
             form.ComPort->setCurrentIndex(action.mid(7).toInt());
+        } else if (action.startsWith(u"set:")) {
+            form.ComPort->setEditText(action.mid(4));
         } else if (action.startsWith(u"type:")) {
             form.ComPort->setFocus();
             form.ComPort->lineEdit()->clear();
@@ -206,6 +208,7 @@ private slots:
         const QString byId = u"/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K3X2Q-if00-port0"_s;
         QTest::newRow("the first port as the dialog opens") << QString() << byId;
         QTest::newRow("an entry picked from the drop-down") << u"pick:1"_s << u"/dev/ttyUSB0"_s;
+        QTest::newRow("a path put in while the box has no focus") << u"set:/dev/ttyUSB0"_s << u"/dev/ttyUSB0"_s;
         QTest::newRow("a typed path once the focus leaves")
             << u"type:/dev/serial/by-id/usb-Silicon_Labs_CP2102_0001-if00-port0"_s
             << u"/dev/serial/by-id/usb-Silicon_Labs_CP2102_0001-if00-port0"_s;
@@ -228,6 +231,8 @@ private slots:
             const QRect entry = view->visualRect(view->model()->index(action.mid(5).toInt(), 0));
             QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, entry.center());
             QTRY_VERIFY(!view->isVisible());
+        } else if (action.startsWith(u"set:")) {
+            form.ComPort->setEditText(action.mid(4));
         } else if (action.startsWith(u"type:")) {
             form.ComPort->setFocus();
             box->clear();
