@@ -180,30 +180,6 @@ private slots:
         QVERIFY(program.EndedCleanly());
     }
 
-    // Logging out (SIGTERM) in the middle of a WRITE: the write ends whole with its
-    // restart, then the program ends by itself without asking.
-    void terminationWaitsForTheWrite()
-    {
-        TSimProcess sim;
-        QVERIFY(sim.Start({u"--answer-delay=150"_s}));
-        TProgram program(m_desktop);
-        QVERIFY(program.Start());
-        TJourney user{m_desktop, program, sim};
-        QVERIFY(user.Open());
-        QVERIFY(user.Read(LastQuery(u"current"_s)));
-        QVERIFY(user.OpenPage(1));
-        QVERIFY(m_desktop.Retype(program.Main, Place::PageRow(0), u"logged out"_s));
-        QVERIFY(m_desktop.Click(program.Main, Place::Toolbar(Place::Write)));
-        QVERIFY(m_desktop.Click(m_desktop.WaitWindow(Caption::WriteQuestion), {5 + 61, 96 + 10}));
-        QVERIFY(sim.WaitSent(QByteArrayLiteral("AT+BTKEY=")));
-        program.Terminate();
-        QVERIFY(program.WaitEnd(20000));
-        QVERIFY(program.EndedCleanly());
-        QVERIFY(sim.Bytes(true).endsWith("ATZ\r"));
-        QCOMPARE(sim.CountSent(QByteArrayLiteral("ATZ\r")), 1);
-        QCOMPARE(sim.State().value(u"DeviceName"_s), u"LOGGED OUT"_s);
-    }
-
     // The one error dialog, shown twice: both times its frame sits centred over
     // the main window's frame, once the window manager has decorated it.
     void errorDialogIsCentredOnEveryShowing()
