@@ -1,5 +1,5 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Installation on a Linux desktop, and the Debian package built from it.
+# Installation on a Linux desktop; debian/ builds the Debian package from it.
 #
 # Layout under the prefix (/usr for the package):
 #   lib/radioset/radioset               the program
@@ -12,6 +12,8 @@
 #   bin/radioset-sim                    the virtual module
 #   share/applications, share/icons, share/metainfo   desktop integration
 #   lib/udev/rules.d                    keeps ModemManager off the usual adapters
+#   share/man/man1                      radioset(1), radioset-cli(1), radioset-sim(1)
+#   share/bash-completion/completions   radioset-cli's completion
 
 set(RADIOSET_APP_ID org.radioset.RadioSet)
 set(RADIOSET_PROGRAM_DIR lib/radioset)
@@ -60,42 +62,7 @@ if(BUILD_TESTING)
   endif()
 endif()
 
-# The Debian package.
-set(CPACK_GENERATOR DEB)
-set(CPACK_PACKAGE_NAME radioset)
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_VENDOR "The RadioSet developers")
-set(CPACK_PACKAGE_CONTACT "RadioSet maintainers <maintainers@radioset.invalid>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "set up a Bluetooth serial module over a serial port")
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_STRIP_FILES ON)
-set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR})
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${CPACK_PACKAGE_CONTACT})
-set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
-set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The first line of the package's description is the summary above; CPack indents
-# these lines and turns the empty one into the paragraph mark.
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "RadioSet opens a serial port at the line settings of a Bluetooth serial
-module, wakes the module's configuration mode with its debug character,
-identifies it and reads its settings onto six pages (overview, Bluetooth,
-security, system, UART, multi-connection). The settings are edited under
-the rules of the module's model and written back; the factory settings can
-be restored, and a master module can search for nearby devices.
-
-The package also holds radioset-cli, which configures many modules at
-once from a profile file, one port each, radioset-sim, a virtual module on a pseudo-terminal
-for trying RadioSet without hardware, and a udev rule that keeps
-ModemManager from probing the USB-serial adapters such modules use.")
-# The libraries the program links come from dpkg-shlibdeps (the Qt 6 runtime and
-# the C and C++ runtimes); the platform plugins that let it open a window on X11
-# or Wayland are loaded at run time, so shlibdeps cannot see them. libudev1 is
-# named as well, so that the port list's adapter names and live updates do not
-# rest on shlibdeps alone.
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libudev1")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation2")
-# Only what is installed above is built for the package, not every tool and test.
-set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
-include(CPack)
+# Manual pages and shell completion.
+include(${CMAKE_CURRENT_LIST_DIR}/Manpages.cmake)
+install(FILES ${_radioset_data}/radioset-cli.bash-completion
+        DESTINATION share/bash-completion/completions RENAME radioset-cli COMPONENT radioset)
