@@ -4,6 +4,7 @@
 #include "LineSpeed.h"
 #include "LineTime.h"
 #include "ModuleCore.h"
+#include "PortAnnouncement.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -107,6 +108,9 @@ struct VirtualModule::Impl {
     size_t commandNumber = 0;
 
     FILE* transcriptFile = nullptr;
+    PortAnnouncement announcement;
+    std::string announcedEntry;
+    std::string announceError;
     Clock::time_point startTime = Clock::now();
     unsigned long dumpedRevision = ~0UL;
 
@@ -389,6 +393,26 @@ struct VirtualModule::Impl {
             ::unlink(options.linkPath.c_str());
     }
 
+    void announce()
+    {
+        if (!options.announce)
+            return;
+        const char* const type = options.type == ModuleType::Legacy             ? "legacy"
+                                 : options.type == ModuleType::LegacyFastSwitch ? "legacy-fast"
+                                                                                : "current";
+        const std::string model = options.modelUnknown ? std::string() : core.settings().at("ModelName");
+        const std::string folder = options.announceFolder.empty() ? DefaultAnnouncementFolder() : options.announceFolder;
+        announceError.clear();
+        if (announcement.publish(folder, slavePath, type, model, &announceError))
+            announcedEntry = AnnouncedEntryText(slavePath, type, model);
+    }
+
+    void withdrawAnnouncement()
+    {
+        announcement.withdraw();
+        announcedEntry.clear();
+    }
+
     void vanish()
     {
         vanishPending = false;
@@ -397,6 +421,7 @@ struct VirtualModule::Impl {
         ::close(master);
         master = -1;
         removeLink();
+        withdrawAnnouncement();
         out.clear();
         inbound.clear();
     }
@@ -574,6 +599,7 @@ bool VirtualModule::start(std::string* error)
         std::fflush(d.transcriptFile);
     }
     d.dumpState();
+    d.announce();
     d.stopping = false;
     d.running = true;
     d.thread = std::thread([&d] { d.run(); });
@@ -593,6 +619,7 @@ void VirtualModule::stop()
     d.thread.join();
     std::lock_guard lock(d.mutex);
     d.running = false;
+    d.withdrawAnnouncement();
     if (d.master >= 0) {
         d.removeLink();
         ::close(d.master);
@@ -613,6 +640,18 @@ std::string VirtualModule::devicePath() const
 {
     std::lock_guard lock(m_impl->mutex);
     return m_impl->slavePath;
+}
+
+std::string VirtualModule::announcedEntry() const
+{
+    std::lock_guard lock(m_impl->mutex);
+    return m_impl->announcedEntry;
+}
+
+std::string VirtualModule::announceError() const
+{
+    std::lock_guard lock(m_impl->mutex);
+    return m_impl->announceError;
 }
 
 std::vector<TranscriptEntry> VirtualModule::transcript() const

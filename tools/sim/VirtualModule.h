@@ -34,6 +34,8 @@ struct Options {
     unsigned char debugChar = 0x1E;       // factory debug character (and the one active at power-on)
     bool errorOnWrongDebugChar = false;   // data mode: any other byte but CR/LF gets "ERROR"
     std::string linkPath;                 // kept as a symlink to the slave device while running
+    bool announce = false;                // listed in RadioSet's port list while running (PortAnnouncement.h)
+    std::string announceFolder;           // where; empty: DefaultAnnouncementFolder()
     std::string stateFile;                // rewritten (key=value lines) after every change of the settings
     std::string transcriptPath;           // every byte received and sent is appended here, timestamped
     std::vector<FoundDevice> devices = DefaultFoundDevices();
@@ -81,6 +83,11 @@ public:
     void stop();
 
     std::string devicePath() const;                     // slave path to open
+    // How RadioSet's port list names this module while it is announced; empty
+    // when it is not (not asked for, failed, or gone).
+    std::string announcedEntry() const;
+    // Why the announcement asked for could not be made; empty when it was.
+    std::string announceError() const;
     std::vector<TranscriptEntry> transcript() const;
     std::string receivedBytes() const;                  // all bytes the tool sent, in order
     // Lines (text before each CR) received in configuration mode, in order; a debug

@@ -16,8 +16,14 @@
 namespace {
 
 const char* const kUsage = R"(Usage: radioset-sim [OPTION]...
-Runs a virtual Bluetooth serial module on a pseudo-terminal until SIGINT or SIGTERM.
-Prints the device to open (and the link, if any) on standard output.
+Runs a virtual Bluetooth serial module on a pseudo-terminal until SIGINT, SIGTERM
+or SIGHUP. Prints the device to open (and the link, if any) on standard output.
+
+While it runs, the module is listed in RadioSet's serial port dialog as
+"/dev/pts/N — RadioSet virtual module — TYPE MODEL" (also seen by the -p globs
+of radioset-cli): it announces itself in $XDG_RUNTIME_DIR/radioset/ports
+(/tmp/radioset-UID/ports when XDG_RUNTIME_DIR is not set) and takes the
+announcement back when it ends. Standard error tells the name it is listed under.
 
 Module:
   --type=TYPE                 current (default; Bluetooth version "2.1"),
@@ -134,6 +140,7 @@ int main(int argc, char** argv)
     };
 
     radiosim::Options o;
+    o.announce = true;
     bool devicesGiven = false;
     std::vector<std::pair<std::string, std::string>> presets;
     for (;;) {
@@ -229,6 +236,8 @@ int main(int argc, char** argv)
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
+    // A closed terminal ends the module as tidily as Ctrl+C does.
+    sigaddset(&stopSignals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     radiosim::VirtualModule module(o);
@@ -243,6 +252,11 @@ int main(int argc, char** argv)
     if (!o.linkPath.empty())
         std::cout << o.linkPath << '\n';
     std::cout.flush();
+    if (const std::string entry = module.announcedEntry(); !entry.empty())
+        std::cerr << "radioset-sim: listed in RadioSet's serial port dialog as: " << entry << std::endl;
+    else
+        std::cerr << "radioset-sim: not listed in RadioSet's serial port dialog (" << module.announceError()
+                  << "); type " << module.devicePath() << " as COM PORT" << std::endl;
 
     int signal = 0;
     sigwait(&stopSignals, &signal);
