@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PortEntry.h"
 
+#include "AnnouncedPorts.h"
+
 #include <QStringList>
 
 namespace {
@@ -51,6 +53,13 @@ TPortInfo PortInfoFrom(const TPortDevice& device)
 {
     TPortInfo port;
     port.Path = device.Node;
+    // A virtual module is named like an adapter: what it is, then what it plays.
+    if (const auto virtualModule = device.Properties.constFind(QByteArray(VirtualModuleProperty));
+        virtualModule != device.Properties.cend()) {
+        port.Adapter = VirtualModuleAdapterName();
+        port.Serial = QString::fromUtf8(*virtualModule);
+        return port;
+    }
     const QString vendor = AdapterName(device, "ID_VENDOR");
     const QString model = AdapterName(device, "ID_MODEL");
     // Some adapters repeat the vendor in the model ("Prolific Technology PL2303").

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PortSource.h"
 
+#include "AnnouncedPorts.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSocketNotifier>
@@ -181,9 +183,28 @@ class TSystemPortSource final : public IPortSource
 public:
     // Where the daemon does not run, the sysfs walk is used alone: it is repeated
     // twice a second while the dialog is open, and udev's enumeration costs more.
-    TSystemPortSource() : m_udev(UdevDaemonRuns() ? MakeUdevPortSource() : nullptr) {}
+    TSystemPortSource()
+        : m_udev(UdevDaemonRuns() ? MakeUdevPortSource() : nullptr), m_announced(MakeAnnouncedPortSource())
+    {
+    }
 
     QList<TPortDevice> Enumerate() override
+    {
+        QList<TPortDevice> devices = Hardware();
+        devices += m_announced->Enumerate();
+        return devices;
+    }
+
+    // Either both tell what comes and goes, or the caller walks both again.
+    bool Watch(std::function<void(const TPortEvent&)> onEvent) override
+    {
+        if (!m_udev || !m_udev->Watch(onEvent))
+            return false;
+        return m_announced->Watch(std::move(onEvent));
+    }
+
+private:
+    QList<TPortDevice> Hardware()
     {
         if (m_udev) {
             QList<TPortDevice> devices = m_udev->Enumerate();
@@ -194,14 +215,9 @@ public:
         return m_sysfs.Enumerate();
     }
 
-    bool Watch(std::function<void(const TPortEvent&)> onEvent) override
-    {
-        return m_udev && m_udev->Watch(std::move(onEvent));
-    }
-
-private:
     std::unique_ptr<IPortSource> m_udev;
     TSysfsPortSource m_sysfs;
+    std::unique_ptr<IPortSource> m_announced;
 };
 
 } // namespace

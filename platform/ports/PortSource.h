@@ -50,7 +50,8 @@ private:
 std::unique_ptr<IPortSource> MakeUdevPortSource();
 
 // The computer's ports: udev where its daemon runs and finds any, the sysfs
-// walk otherwise (a container without udev, a build without libudev).
+// walk otherwise (a container without udev, a build without libudev); and the
+// virtual modules running for this user (AnnouncedPorts.h).
 std::unique_ptr<IPortSource> MakeSystemPortSource();
 
 // Resolves a port name typed by the user to the device it stands for: a link such

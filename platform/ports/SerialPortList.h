@@ -12,9 +12,18 @@
 // opened, because opening one raises DTR and RTS and would disturb a port that
 // another program holds. Listed are USB adapters
 // (ttyUSB, ttyACM), on-board UARTs that really exist, and any other tty backed by a
-// device (ttyAMA, ttymxc, rfcomm, ...). The kernel keeps placeholders for UARTs that
-// are not fitted (ttyS with port type 0); those are left out.
+// device (ttyAMA, ttymxc, rfcomm, ...), and the pseudo-terminals of the virtual
+// modules running for this user (AnnouncedPorts.h). The kernel keeps placeholders
+// for UARTs that are not fitted (ttyS with port type 0); those are left out.
 QStringList ListSerialPorts();
+
+// The ports of ListSerialPorts() that a shell-style pattern ("/dev/ttyUSB*",
+// "/dev/pts/*") stands for, sorted: a listed port whose path matches, or a name
+// on disk that matches and leads to a listed port (a link such as
+// /dev/serial/by-id/usb-FTDI_...). Consoles, other pseudo-terminals and UARTs
+// that are not fitted match nothing.
+QStringList PortsMatching(const QString& pattern);
+QStringList PortsMatching(const QString& pattern, const QStringList& ports);
 
 // The same from the sysfs walk alone, over another sysfs root (holding class/tty)
 // and device folder, so that a made-up tree can stand in for the machine's.
