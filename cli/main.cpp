@@ -7,6 +7,7 @@
 #include "IniFile.h"
 #include "PortJob.h"
 #include "Profile.h"
+#include "SerialPortList.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -41,10 +42,13 @@ Commands:
 
 Options:
   -p, --port PATH         a port; repeatable; a quoted glob ("/dev/ttyUSB*")
-                          expands to every match; a path without a leading "/"
-                          is taken from the current folder ("./mod1",
-                          "../x/ttyV0", "mod1"), and a bare name that is not
-                          there from /dev ("ttyUSB0" is /dev/ttyUSB0)
+                          expands to every serial port it matches, as the
+                          serial port dialog lists them: adapters, fitted
+                          UARTs and the running virtual modules of this user
+                          ("/dev/pts/*" for all of these); a path without a
+                          leading "/" is taken from the current folder
+                          ("./mod1", "../x/ttyV0", "mod1"), and a bare name
+                          that is not there from /dev ("ttyUSB0")
       --baud N            line speed of the module's UART (default 9600)
       --parity none|even|odd   (default none)
       --stop 1|2          stop bits (default 1)
@@ -125,6 +129,9 @@ bool IsGlob(const QString& text)
 // under /dev, as in the serial port dialog. Links are kept as given, as
 // /dev/serial/by-id names are: opening, the held-port check and the lock follow
 // them to the device, and reports name the port as the user knows it.
+// A glob (relative ones from the current folder) stands for the ports of the
+// serial port dialog's list that it matches (running virtual modules included),
+// never for a console or another program's terminal.
 QStringList ExpandPort(const QString& port)
 {
     const auto absolute = [](const QString& path) {
@@ -138,13 +145,7 @@ QStringList ExpandPort(const QString& port)
     };
     if (!IsGlob(port))
         return {absolute(port)};
-    const QFileInfo info(port);
-    QDir dir = info.dir();
-    QStringList found;
-    for (const QString& name : dir.entryList({info.fileName()}, QDir::System | QDir::Files | QDir::NoDotAndDotDot,
-                                             QDir::Name))
-        found.append(absolute(dir.filePath(name)));
-    return found;
+    return PortsMatching(port.startsWith(u'/') ? port : QDir::cleanPath(QDir::current().absoluteFilePath(port)));
 }
 
 struct TArgs
