@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -240,6 +241,53 @@ private slots:
         // The table names every port with its result.
         QVERIFY(run.Err.contains(u"RESULT"_s));
         QCOMPARE(run.Err.count(u" ok"_s), 2);
+    }
+
+    // A glob stands for the ports of the serial port dialog's list: the running
+    // virtual modules, not another pseudo-terminal that matches the same
+    // pattern; a link on disk counts when it leads to a listed port.
+    void globsMatchTheListedPortsOnly()
+    {
+        QTemporaryDir runtime;
+        QVERIFY(runtime.isValid());
+        const QByteArray previous = qgetenv("XDG_RUNTIME_DIR");
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+        const auto restore = qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", previous); });
+        QVERIFY(QDir(runtime.path()).mkdir(u"links"_s));
+        radiosim::Options announced;
+        announced.announce = true;
+        announced.linkPath = runtime.filePath(u"links/listed"_s).toStdString();
+        radiosim::Options second;
+        second.announce = true;
+        radiosim::Options plain;
+        plain.linkPath = runtime.filePath(u"links/unlisted"_s).toStdString();
+        std::vector<radiosim::VirtualModule*> listed{&Start(announced), &Start(second)};
+        auto& unlisted = Start(plain);
+        for (auto* m : listed)
+            QVERIFY2(!m->announcedEntry().empty(), m->announceError().c_str());
+
+        const TRun run = Cli({u"identify"_s, u"-q"_s, u"--format"_s, u"json"_s, u"-p"_s, u"/dev/pts/*"_s});
+        QVERIFY2(run.Exit == 0, qPrintable(run.Err));
+        QCOMPARE(run.Out.count(u"\"port\""_s), 2);
+        for (auto* m : listed) {
+            QVERIFY2(run.Out.contains(u"\""_s + Port(*m) + u'"'), qPrintable(run.Out));
+            QVERIFY(!m->receivedCommands().empty());
+        }
+        QVERIFY(unlisted.receivedBytes().empty());
+
+        const TRun linked = Cli({u"identify"_s, u"-q"_s, u"--format"_s, u"json"_s, u"-p"_s,
+                                 runtime.filePath(u"links/*"_s)});
+        QVERIFY2(linked.Exit == 0, qPrintable(linked.Err));
+        QCOMPARE(linked.Out.count(u"\"port\""_s), 1);
+        QVERIFY2(linked.Out.contains(runtime.filePath(u"links/listed"_s)), qPrintable(linked.Out));
+        QVERIFY(unlisted.receivedBytes().empty());
+
+        for (auto* m : listed)
+            m->stop();
+        const TRun nothing = Cli({u"identify"_s, u"-p"_s, u"/dev/pts/*"_s});
+        QCOMPARE(nothing.Exit, 2);
+        QVERIFY2(nothing.Err.contains(u"no port matches /dev/pts/*"_s), qPrintable(nothing.Err));
+        QVERIFY(unlisted.receivedBytes().empty());
     }
 
     // Every error of the profile stops the run before any port is opened.
