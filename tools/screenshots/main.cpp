@@ -4,6 +4,7 @@
 // The pictures of the user's guide come from here, so they always show the
 // program as it is.
 
+#include "AnnouncedPorts.h"
 #include "Artwork.h"
 #include "BluetoothUnit.h"
 #include "ErrorFormUnit.h"
@@ -109,7 +110,7 @@ const QStringList AllShots{
     QStringLiteral("init-question"),     QStringLiteral("exit-question"),
     QStringLiteral("page-bluetooth-legacy"), QStringLiteral("page-system-legacy"),
     QStringLiteral("page-uart-legacy"),
-    QStringLiteral("serial-port-list"),
+    QStringLiteral("serial-port-list"),  QStringLiteral("quick-start"),
 };
 
 const char* const PageShots[PageCount] = {"page-overview", "page-bluetooth", "page-security",
@@ -324,6 +325,25 @@ void LegacySession(TMainForm& form, TShooter& shooter)
     Close(form);
 }
 
+// One picture of windows, each where it is on the screen, on the skin's
+// background; later ones are drawn over earlier ones.
+QImage Together(const QList<QWidget*>& windows)
+{
+    QRect all;
+    for (QWidget* window : windows)
+        all = all.united(QRect(window->mapToGlobal(QPoint(0, 0)), window->size()));
+    all.adjust(-4, -4, 4, 4);
+    const qreal ratio = windows.constFirst()->devicePixelRatioF();
+    QPixmap picture(all.size() * ratio);
+    picture.setDevicePixelRatio(ratio);
+    picture.fill(windows.constFirst()->palette().color(QPalette::Window).darker(115));
+    QPainter painter(&picture);
+    for (QWidget* window : windows)
+        painter.drawPixmap(window->mapToGlobal(QPoint(0, 0)) - all.topLeft(), window->grab());
+    painter.end();
+    return picture.toImage();
+}
+
 // The serial port dialog with its drop-down open over a bench of adapters as
 // udev would describe them: the dialog and the drop-down window in one picture.
 void PortList(TMainForm& form, TShooter& shooter)
@@ -354,20 +374,51 @@ void PortList(TMainForm& form, TShooter& shooter)
         return;
     }
     QTest::qWait(100);
+    shooter.ShootImage(QStringLiteral("serial-port-list"), Together({&dialog, popup}));
+    dialog.ComPort->hidePopup();
+    dialog.close();
+}
 
-    // One picture of both windows, each where it is on the screen, on the skin's background.
-    const QRect dialogRect(dialog.mapToGlobal(QPoint(0, 0)), dialog.size());
-    const QRect popupRect(popup->mapToGlobal(QPoint(0, 0)), popup->size());
-    const QRect all = dialogRect.united(popupRect).adjusted(-4, -4, 4, 4);
-    QPixmap picture(all.size() * dialog.devicePixelRatioF());
-    picture.setDevicePixelRatio(dialog.devicePixelRatioF());
-    picture.fill(dialog.palette().color(QPalette::Window).darker(115));
-    {
-        QPainter painter(&picture);
-        painter.drawPixmap(dialogRect.topLeft() - all.topLeft(), dialog.grab());
-        painter.drawPixmap(popupRect.topLeft() - all.topLeft(), popup->grab());
+// What scripts/start.sh leads to: a virtual module running, and the serial port
+// dialog over the main window with its drop-down open, the module first in the
+// list and chosen. The module is real and announces itself as radioset-sim does;
+// the computer's ports are a fixed on-board UART, so that the picture is the
+// same on every machine.
+void QuickStart(TMainForm& form, TShooter& shooter)
+{
+    radiosim::Options options;
+    options.announce = true;
+    radiosim::VirtualModule module(options);
+    std::string error;
+    if (!module.start(&error) || module.announcedEntry().empty()) {
+        shooter.Fail(QStringLiteral("quick-start: the virtual module was not listed: ")
+                     + QString::fromStdString(error + module.announceError()));
+        return;
     }
-    shooter.ShootImage(QStringLiteral("serial-port-list"), picture.toImage());
+    auto owned = std::make_unique<TFakePortSource>();
+    TPortDevice uart = UsbAdapter(QStringLiteral("ttyS0"), {});
+    uart.UartType = "4";
+    owned->Devices = {uart};
+    owned->Devices += MakeAnnouncedPortSource()->Enumerate();
+    TSerialForm dialog(std::move(owned), {}, &form);
+    dialog.show();
+    if (!QTest::qWaitForWindowExposed(&dialog)) {
+        shooter.Fail(QStringLiteral("quick-start: the dialog was not shown"));
+        return;
+    }
+    if (dialog.ComPort->itemData(0, TSerialForm::PortEntryRole).toString()
+        != QString::fromStdString(module.announcedEntry())) {
+        shooter.Fail(QStringLiteral("quick-start: the virtual module is not the first port"));
+        return;
+    }
+    dialog.ComPort->showPopup();
+    QWidget* popup = dialog.ComPort->view()->window();
+    if (!WaitFor([&] { return popup->isVisible(); }, 3000)) {
+        shooter.Fail(QStringLiteral("quick-start: the drop-down did not open"));
+        return;
+    }
+    QTest::qWait(100);
+    shooter.ShootImage(QStringLiteral("quick-start"), Together({&form, &dialog, popup}));
     dialog.ComPort->hidePopup();
     dialog.close();
 }
@@ -420,6 +471,7 @@ int main(int argc, char* argv[])
     MainSession(*form, shooter);
     LegacySession(*form, shooter);
     PortList(*form, shooter);
+    QuickStart(*form, shooter);
 
     // Leave without the exit question.
     form->hide();
