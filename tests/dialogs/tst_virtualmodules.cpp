@@ -26,6 +26,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -49,6 +50,8 @@ public:
     // Starts it and waits for its device and the name it says it is listed under.
     bool Start(const QStringList& options = {})
     {
+        // A test stopped by its watchdog runs no destructor: the module goes with it.
+        m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
         m_process.start(QStringLiteral(RADIOSET_SIM_EXE), options);
         QElapsedTimer t;
         t.start();
