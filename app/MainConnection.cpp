@@ -5,6 +5,7 @@
 #include "MainUnit.h"
 #include "MainInternal.h"
 
+#include "AtProtocol.h"
 #include "BluetoothUnit.h"
 #include "ErrorFormUnit.h"
 #include "MessageBox.h"
@@ -15,7 +16,6 @@
 #include "SelectProductUnit.h"
 #include "SerialFormUnit.h"
 #include "TLed.h"
-#include "TPosixSerialDevice.h"
 #include "TTimer.h"
 
 #include <QComboBox>
@@ -151,23 +151,19 @@ void TMainForm::BtnOpenClick()
     try {
         MainComPort.Open();
     } catch (const EComPort& e) {
-        // A port in use is refused with EBUSY; the holder is named when the
-        // system lets us see it. A stable name is reported with the device it
-        // points to.
-        std::optional<TPortHolder> holder;
-        if (e.PlatformError() == EBUSY && !device.trimmed().isEmpty())
-            holder = FindPortHolder(TPosixSerialDevice::DevicePath(device));
-        TPortReport report = SerialOpenReport(device, e.PlatformError(), holder, e.Code());
+        // A port in use is named with its holder when the system lets us see
+        // it. A stable name is reported with the device it points to.
+        TReport report = SerialOpenFailure(device, e.PlatformError(), e.Code());
         if (port != device)
-            report.Maintenance.replace(device, PortReportName(port, device));
-        ErrorDialog->SetError(report.Title, report.Detail, report.Maintenance);
+            report.MaintenanceLine.replace(device, PortReportName(port, device));
+        ErrorDialog->SetError(report.Title, report.Detail, report.MaintenanceLine);
         ShowErrorFormTimer->Start();
         return;
     }
     SetToolbarButtons(ToolbarClose);
     SerialLED->SetOn(true);
     SerialLED->SetCaption(QStringLiteral("SERIAL OPENED"));
-    SendText(QByteArrayLiteral("\r"));
+    SendText(WakeUpText());
     SendDebugCharTimer->Start();
 }
 
@@ -207,8 +203,8 @@ void TMainForm::MainComPortLost(TCustomComPort*)
     }
     DisconnectTimerTimer();
 
-    const TPortReport report = PortGoneReport(port);
-    ErrorDialog->SetError(report.Title, report.Detail, report.Maintenance);
+    const TReport report = PortGoneReport(port);
+    ErrorDialog->SetError(report.Title, report.Detail, report.MaintenanceLine);
     // A report already on the screen gives way to this one rather than being
     // followed by a second box.
     if (!ErrorDialog->isVisible())
@@ -220,10 +216,7 @@ void TMainForm::SendDebugCharTimerTimer()
     SendDebugCharTimer->Stop();
     if (!MainComPort.Connected())
         return;
-    CommandStep = 0;
-    CommMode = ModeConnecting;
-    RxTimeoutTimer->Start();
-    SendText(QByteArray(1, static_cast<char>(DebugCharValue & 0xFF)));
+    ActOn(m_exchange.StartHandshake(static_cast<quint8>(DebugCharValue & 0xFF)));
 }
 
 void TMainForm::BtnCloseClick()
@@ -232,7 +225,7 @@ void TMainForm::BtnCloseClick()
     RxQueue.Clear();
     CommandStep = -1;
     if (MainComPort.Connected() && ReadyToSetLED->On())
-        SendText(RestartCommand);
+        SendText(RestartCommand());
     DisconnectTimer->Start();
 }
 

@@ -50,6 +50,7 @@ TMainForm::TMainForm(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
     , m_productListPath(::ProductListPath())
+    , m_exchange(*this, ReadParams, EditParams)
     , m_responseHandOff(this)
 {
     setWindowTitle(QStringLiteral("RadioSet Program Ver 1.3.2"));
@@ -183,14 +184,14 @@ void TMainForm::BuildStatusBar()
 
 void TMainForm::BuildTimers()
 {
-    SendDebugCharTimer = new TTimer(200, this);
-    DisconnectTimer = new TTimer(100, this);
+    SendDebugCharTimer = new TTimer(DebugCharDelayMs, this);
+    DisconnectTimer = new TTimer(DisconnectDelayMs, this);
     DisplayBtnTimer = new TTimer(100, this);
     RedrawTimer = new TTimer(100, this);
-    ShowErrorFormTimer = new TTimer(200, this);
-    RxTimeoutTimer = new TTimer(2000, this);
-    ShowSelectProductTimer = new TTimer(100, this);
-    ServiceNameReqTimer = new TTimer(100, this);
+    ShowErrorFormTimer = new TTimer(ReportDelayMs, this);
+    RxTimeoutTimer = new TTimer(AnswerLimitMs, this);
+    ShowSelectProductTimer = new TTimer(ProductChoiceDelayMs, this);
+    ServiceNameReqTimer = new TTimer(ServiceNameDelayMs, this);
     m_searchSilenceTimer = new TTimer(SearchSilenceLimitMs, this);
     m_profileChangeTimer = new TTimer(ProfileChangeLimitMs, this);
 
@@ -208,13 +209,11 @@ void TMainForm::BuildTimers()
     ServiceNameReqTimer->OnTimer = [this] { ServiceNameReqTimerTimer(); };
     m_searchSilenceTimer->OnTimer = [this] {
         m_searchSilenceTimer->Stop();
-        if (CommMode == ModeSearching)
-            EndDeviceSearch();
+        ActOn(m_exchange.TimedOut(TAnswerTimer::SearchSilence));
     };
     m_profileChangeTimer->OnTimer = [this] {
         m_profileChangeTimer->Stop();
-        if (CommMode == ModeProfileChange)
-            CommMode = ModeIdle;
+        ActOn(m_exchange.TimedOut(TAnswerTimer::ProfileChange));
     };
 }
 
@@ -265,7 +264,7 @@ void TMainForm::closeEvent(QCloseEvent* event)
     CommandStep = -1;
     if (MainComPort.Connected()) {
         try {
-            MainComPort.WriteStr(RestartCommand);
+            MainComPort.WriteStr(RestartCommand());
         } catch (const EComPort& e) {
             // The window closes all the same: a program that cannot be closed
             // because its adapter misbehaves is worse than a module left in

@@ -9,10 +9,6 @@ namespace MainForm {
 
 constexpr int MenuButtonTops[6] = {36, 100, 151, 202, 253, 304};
 
-inline const QByteArray AnswerOk = QByteArrayLiteral("OK");
-inline const QByteArray AnswerError = QByteArrayLiteral("ERROR");
-inline const QByteArray RestartCommand = QByteArrayLiteral("ATZ\r");
-
 inline QString Num(qint32 value)
 {
     return QString::number(value);

@@ -4,11 +4,7 @@
 #include "MainUnit.h"
 #include "MainInternal.h"
 
-#include "AtProtocol.h"
-#include "ErrorFormUnit.h"
-#include "FieldRules.h"
 #include "ProcessingFormUnit.h"
-#include "Reports.h"
 #include "TTimer.h"
 
 #include <QGroupBox>
@@ -16,11 +12,6 @@
 using namespace MainForm;
 
 // ---------------------------------------------------------------- reading
-
-int TMainForm::ReadGaugeMaximum() const
-{
-    return ::ReadGaugeMaximum(ModuleTypeOf(LegacyDevice, LegacyFastSwitch));
-}
 
 void TMainForm::ShowProgress(const QString& caption, const QString& title, int maximum)
 {
@@ -36,36 +27,13 @@ void TMainForm::ShowProgress(const QString& caption, const QString& title, int m
 void TMainForm::BtnReadClick()
 {
     CommandStep = 0;
-    ShowProgress(QStringLiteral("READING"), QStringLiteral("READING PARAMETERS"), ReadGaugeMaximum());
+    ShowProgress(QStringLiteral("READING"), QStringLiteral("READING PARAMETERS"), m_exchange.ReadGaugeMaximum());
     SendReadCommand();
 }
 
 void TMainForm::SendReadCommand()
 {
-    CommMode = ModeReading;
-    if (CommandStep >= 18)
-        return;
-    CommandStep = ReadStepToQuery(ModuleTypeOf(LegacyDevice, LegacyFastSwitch), CommandStep);
-    const QByteArray query = InfoQuery(CommandStep);
-    if (MainComPort.Connected()) {
-        RxTimeoutTimer->Start();
-        SendText(query);
-    }
-}
-
-void TMainForm::HandleReading(const QByteArray& answer)
-{
-    if (!StoreInfoAnswer(CommandStep, answer, ReadParams, EditParams)) {
-        const TReport report = WrongDataReport(CommandStep);
-        ReportError(report.Title, report.Detail, report.MaintenanceLine);
-    }
-    if (IsLastReadStep(ModuleTypeOf(LegacyDevice, LegacyFastSwitch), CommandStep)) {
-        FinishReading();
-        return;
-    }
-    ++CommandStep;
-    ProcessingDialog->ProcessBar->SetPosition(CommandStep);
-    SendReadCommand();
+    ActOn(m_exchange.ReadStep());
 }
 
 void TMainForm::FinishReading()

@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The sequencer: dispatch of framed answers by exchange, the error report
-// and the answer time-out.
+// The sequencer: every framed answer and every time limit goes to the exchange,
+// and what the exchange says comes next is carried out here; the error report.
 
 #include "MainUnit.h"
 #include "MainInternal.h"
 
+#include "BluetoothUnit.h"
 #include "ErrorFormUnit.h"
 #include "ProcessingFormUnit.h"
-#include "Reports.h"
+#include "TLed.h"
 #include "TTimer.h"
 
 using namespace MainForm;
@@ -16,32 +17,79 @@ using namespace MainForm;
 
 void TMainForm::HandleResponse(const QByteArray& answer)
 {
-    switch (CommMode) {
-    case ModeConnecting:
-        RxTimeoutTimer->Stop();
-        HandleConnecting(answer);
+    ActOn(m_exchange.Answer(answer));
+}
+
+TTimer* TMainForm::TimerFor(TAnswerTimer timer) const
+{
+    switch (timer) {
+    case TAnswerTimer::Answer: return RxTimeoutTimer;
+    case TAnswerTimer::SearchSilence: return m_searchSilenceTimer;
+    case TAnswerTimer::ProfileChange: return m_profileChangeTimer;
+    case TAnswerTimer::None: break;
+    }
+    return nullptr;
+}
+
+bool TMainForm::ActOn(const TExchangeStep& step)
+{
+    if (TTimer* timer = TimerFor(step.Stop))
+        timer->Stop();
+    if (step.Report)
+        ReportError(step.Report->Title, step.Report->Detail, step.Report->MaintenanceLine);
+    // The ends of reading and writing have their own steps, in their own order.
+    if (step.End == TExchangeEnd::Read) {
+        FinishReading();
+        return true;
+    }
+    if (step.End == TExchangeEnd::Written) {
+        FinishWriting();
+        return true;
+    }
+    if (step.ReadyToSet)
+        ReadyToSetLED->SetOn(true);
+    if (step.Progress)
+        ProcessingDialog->ProcessBar->SetPosition(*step.Progress);
+    if (step.Found && BluetoothPage)
+        BluetoothPage->AddSearchResult(step.Found->Address, step.Found->Name, step.Found->ClassOfDevice);
+    if (step.ServiceName && BluetoothPage)
+        BluetoothPage->ShowServiceName(*step.ServiceName);
+    if (step.ClearQueue)
+        RxQueue.Clear();
+    switch (step.End) {
+    case TExchangeEnd::Identified:
+        SetToolbarButtons(ToolbarClose | ToolbarRead | ToolbarInit);
         break;
-    case ModeReading:
-        RxTimeoutTimer->Stop();
-        HandleReading(answer);
+    case TExchangeEnd::ProductChoice:
+        ShowSelectProductTimer->Start();
         break;
-    case ModeWriting:
-        RxTimeoutTimer->Stop();
-        HandleWriting(answer);
+    case TExchangeEnd::Initialised:
+        DisconnectTimer->Start();
         break;
-    case ModeInitialising:
-        RxTimeoutTimer->Stop();
-        HandleInitialising(answer);
-        break;
-    case ModeSearching:
-        HandleSearching(answer);
-        break;
-    case ModeProfileChange:
-        HandleProfileChange(answer);
+    case TExchangeEnd::SearchCompleted:
+    case TExchangeEnd::SearchRefused:
+    case TExchangeEnd::SearchSilent:
+        if (BluetoothPage)
+            BluetoothPage->EndSearch();
         break;
     default:
         break;
     }
+    if (step.ServiceNameAfterMs >= 0)
+        ServiceNameReqTimer->Start();
+
+    TTimer* limit = TimerFor(step.Start);
+    if (step.Command.isEmpty()) {
+        if (limit)
+            limit->Start();
+        return true;
+    }
+    // Nothing is sent, and no time limit starts, while the port is closed.
+    if (!MainComPort.Connected())
+        return false;
+    if (limit)
+        limit->Start();
+    return SendText(step.Command);
 }
 
 void TMainForm::ReportError(const QString& title, const QString& detail, const QString& maintenanceLine)
@@ -63,14 +111,5 @@ void TMainForm::ShowErrorFormTimerTimer()
 void TMainForm::RxTimeoutTimerTimer()
 {
     RxTimeoutTimer->Stop();
-    TExchange exchange;
-    switch (CommMode) {
-    case ModeConnecting: exchange = TExchange::Connecting; break;
-    case ModeReading: exchange = TExchange::Reading; break;
-    case ModeWriting: exchange = TExchange::Writing; break;
-    case ModeInitialising: exchange = TExchange::Initialising; break;
-    default: return;
-    }
-    const TReport report = NoAnswerReport(exchange, CommandStep);
-    ReportError(report.Title, report.Detail, report.MaintenanceLine);
+    ActOn(m_exchange.TimedOut(TAnswerTimer::Answer));
 }

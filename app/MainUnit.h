@@ -3,6 +3,7 @@
 
 #include "BluetoothUnit.h"
 #include "CPort.h"
+#include "ModuleExchange.h"
 #include "PageIndex.h"
 #include "PropertyUnit.h"
 #include "SerialQueueThreadUnit.h"
@@ -29,17 +30,6 @@ class TUartForm;
 class TMultiCommForm;
 class TProcessingForm;
 
-// The exchange in progress with the module.
-enum TCommMode : qint32 {
-    ModeIdle = 0,
-    ModeConnecting = 1,
-    ModeReading = 2,
-    ModeWriting = 3,
-    ModeInitialising = 4,
-    ModeSearching = 5,
-    ModeProfileChange = 6,
-};
-
 // Bits of SetToolbarButtons.
 enum ToolbarBit : qint32 {
     ToolbarOpen = 1,
@@ -49,15 +39,10 @@ enum ToolbarBit : qint32 {
     ToolbarInit = 16,
 };
 
-// How long a device search may go without any answer before it is ended as the
-// module's closing "OK" would end it. An inquiry of a real module reports within
-// about 13 s; twice that leaves room for a slow one.
-inline constexpr int SearchSilenceLimitMs = 30000;
-
-// How long the profile change waits for each answer before it gives up quietly.
-inline constexpr int ProfileChangeLimitMs = 2000;
-
-class TMainForm final : public QWidget, public TBluetoothPageHost
+// The sequencer's state (CommMode, CommandStep, LegacyDevice, LegacyFastSwitch,
+// ServiceNameRequested) is the window's own, held in TSequencerState; the
+// exchange that decides every step works on it.
+class TMainForm final : public QWidget, public TBluetoothPageHost, public TSequencerState
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TMainForm)
@@ -163,12 +148,7 @@ public:
     TParameters ReadParams;
     TParameters EditParams;
     bool PagesLocked = true;
-    bool LegacyDevice = false;
-    bool LegacyFastSwitch = false;
-    qint32 CommMode = ModeIdle;
-    qint32 ServiceNameRequested = 0;
     qint32 DebugCharValue = 0;
-    qint32 CommandStep = -1;
     TSerialQueue RxQueue;
     TSerialQueueThread RxThread;
     TProcessingForm* ProcessingDialog = nullptr;
@@ -195,26 +175,22 @@ private:
     void ShowSelectProductTimerTimer();
     void ServiceNameReqTimerTimer();
 
-    void HandleConnecting(const QByteArray& answer);
-    void HandleReading(const QByteArray& answer);
-    void HandleWriting(const QByteArray& answer);
-    void HandleInitialising(const QByteArray& answer);
-    void HandleSearching(const QByteArray& answer);
-    void HandleProfileChange(const QByteArray& answer);
-    void EndDeviceSearch();
+    // Carries out what the exchange says comes next. Returns false when a
+    // command was due and did not go out.
+    bool ActOn(const TExchangeStep& step);
+    TTimer* TimerFor(TAnswerTimer timer) const;
     void EndIfRequestedAndIdle();
 
     // Sends through the port when it is open; a failed write is shown in a plain
     // message box once the current handler has returned. Returns whether it was sent.
     bool SendText(const QByteArray& text);
     void ShowProgress(const QString& caption, const QString& title, int maximum);
-    int LastWriteStep() const;
-    int ReadGaugeMaximum() const;
     void MenuButtonMouseMove(int k);
     void MenuButtonMouseLeave(int k);
     void PreparePage(int k);
 
     QString m_productListPath;
+    TModuleExchange m_exchange;
     TUiHandOff m_responseHandOff;
     TTimer* m_searchSilenceTimer = nullptr;
     TTimer* m_profileChangeTimer = nullptr;

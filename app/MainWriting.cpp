@@ -5,22 +5,14 @@
 #include "MainInternal.h"
 
 #include "AtProtocol.h"
-#include "ErrorFormUnit.h"
-#include "FieldRules.h"
 #include "InitQuestionFormUnit.h"
 #include "ProcessingFormUnit.h"
-#include "Reports.h"
 #include "TTimer.h"
 #include "WriteQuestionFormUnit.h"
 
 using namespace MainForm;
 
 // ---------------------------------------------------------------- writing
-
-int TMainForm::LastWriteStep() const
-{
-    return ::LastWriteStep(ModuleTypeOf(LegacyDevice, LegacyFastSwitch));
-}
 
 void TMainForm::BtnWriteClick()
 {
@@ -36,7 +28,7 @@ void TMainForm::BtnWriteClick()
     switch (question.Answer) {
     case AnswerWrite:
         CommandStep = 0;
-        ShowProgress(QStringLiteral("WRITING"), QStringLiteral("WRITING PARAMETERS"), LastWriteStep());
+        ShowProgress(QStringLiteral("WRITING"), QStringLiteral("WRITING PARAMETERS"), m_exchange.LastWriteStep());
         SendWriteCommand();
         break;
     case AnswerReturnToRead:
@@ -50,28 +42,7 @@ void TMainForm::BtnWriteClick()
 
 void TMainForm::SendWriteCommand()
 {
-    CommMode = ModeWriting;
-    const QByteArray command = WriteCommand(CommandStep, EditParams);
-    if (MainComPort.Connected()) {
-        RxTimeoutTimer->Start();
-        SendText(command);
-    }
-}
-
-void TMainForm::HandleWriting(const QByteArray& answer)
-{
-    if (answer != AnswerOk) {
-        const TReport report = WriteRefusedReport(CommandStep);
-        ReportError(report.Title, report.Detail, report.MaintenanceLine);
-        return;
-    }
-    if (CommandStep >= LastWriteStep()) {
-        FinishWriting();
-        return;
-    }
-    ++CommandStep;
-    ProcessingDialog->ProcessBar->SetPosition(CommandStep);
-    SendWriteCommand();
+    ActOn(m_exchange.WriteStep());
 }
 
 void TMainForm::FinishWriting()
@@ -80,7 +51,7 @@ void TMainForm::FinishWriting()
     RxQueue.Clear();
     ProcessingDialog->hide();
     setEnabled(true);
-    SendText(RestartCommand);
+    SendText(RestartCommand());
     DisconnectTimer->Start();
 }
 
@@ -90,21 +61,6 @@ void TMainForm::BtnInitClick()
 {
     TInitQuestionForm question(this);
     question.exec();
-    if (question.Confirmed && MainComPort.Connected()) {
-        CommMode = ModeInitialising;
-        RxTimeoutTimer->Start();
-        SendText(QByteArrayLiteral("AT&F\r"));
-    }
-}
-
-void TMainForm::HandleInitialising(const QByteArray& answer)
-{
-    if (answer == AnswerOk) {
-        CommMode = ModeIdle;
-        RxQueue.Clear();
-        DisconnectTimer->Start();
-        return;
-    }
-    const TReport report = InitRefusedReport();
-    ReportError(report.Title, report.Detail, report.MaintenanceLine);
+    if (question.Confirmed && MainComPort.Connected())
+        ActOn(m_exchange.StartInitialising());
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "FieldRules.h"
+#include "ModuleLine.h"
 #include "Profile.h"
 
 #include <QByteArray>
@@ -17,15 +18,6 @@
 
 enum class TCliCommand { Identify, Read, Write, Init, Search };
 
-struct TLineOptions
-{
-    qint32 Baud = 9600;
-    int Parity = 0;    // 0 none, 1 odd, 2 even
-    int StopBits = 0;  // 0 one, 2 two
-    quint8 DebugChar = 0x1E;
-    QByteArray Model;  // for a module that cannot name its own
-};
-
 struct TJobPlan
 {
     TCliCommand Command = TCliCommand::Identify;
@@ -35,11 +27,6 @@ struct TJobPlan
     bool DryRun = false;
     bool Verbose = false;
     QString ProductList; // for the models' OPMODE / NUMBEROFDEVICE
-};
-
-struct TFoundDevice
-{
-    QByteArray Address, Name, ClassOfDevice;
 };
 
 struct TPortResult

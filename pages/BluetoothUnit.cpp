@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "BluetoothUnit.h"
 
+#include "AtProtocol.h"
 #include "ErrorFormUnit.h"
 #include "MessageBox.h"
+#include "ModuleExchange.h"
 #include "PropertyUnit.h"
 #include "SearchDevicesFormUnit.h"
 #include "ListLook.h"
@@ -229,11 +231,11 @@ void TBluetoothForm::SupportProfileChange()
     if (!Host)
         return;
     if (Host->PortConnected()) {
-        Host->SetCommMode(6);
+        Host->SetCommMode(ModeProfileChange);
         Host->SetServiceNameRequested(0);
-        Host->SendToModule(QByteArrayLiteral("AT+BTPRO,") + QByteArray::number(profile) + '\r');
+        Host->SendToModule(ProfileCommand(profile));
     } else {
-        Host->SetCommMode(0);
+        Host->SetCommMode(ModeIdle);
     }
 }
 

@@ -184,6 +184,66 @@ bool ModeNumber(const QByteArray& text, qint32* value)
     return DecimalItem(rest, value);
 }
 
+QByteArray AnswerOk()
+{
+    return QByteArrayLiteral("OK");
+}
+
+QByteArray AnswerError()
+{
+    return QByteArrayLiteral("ERROR");
+}
+
+QByteArray LegacyFastVersion()
+{
+    return QByteArrayLiteral("2.0");
+}
+
+QByteArray WakeUpText()
+{
+    return QByteArray(1, CR);
+}
+
+QByteArray DebugCharCommand(quint8 value)
+{
+    return QByteArray(1, static_cast<char>(value));
+}
+
+QByteArray VersionQuery()
+{
+    return InfoQuery(10);
+}
+
+QByteArray ModelQuery()
+{
+    return InfoQuery(ModelQueryStep);
+}
+
+QByteArray ServiceNameQuery()
+{
+    return InfoQuery(15);
+}
+
+QByteArray FactoryResetCommand()
+{
+    return QByteArrayLiteral("AT&F\r");
+}
+
+QByteArray RestartCommand()
+{
+    return QByteArrayLiteral("ATZ\r");
+}
+
+QByteArray SearchCommand()
+{
+    return QByteArrayLiteral("AT+BTINQ?\r");
+}
+
+QByteArray ProfileCommand(int profile)
+{
+    return QByteArrayLiteral("AT+BTPRO,") + Decimal(profile) + CR;
+}
+
 QByteArray InfoQuery(int step)
 {
     if (step < 0 || step >= InfoStepCount)

@@ -26,6 +26,22 @@ bool HexItem(const QByteArray& item, QByteArray* stored);    // bare hex digits 
 bool ModeNumber(const QByteArray& text, qint32* value);      // removes every "MODE" (upper case only), reads the rest as DecimalItem
 int HexDigitValue(char c);                                   // 0..15 for 0-9, a-f, A-F; -1 for anything else
 
+// Whole-answer words, compared exactly.
+QByteArray AnswerOk();           // "OK"
+QByteArray AnswerError();        // "ERROR"
+QByteArray LegacyFastVersion();  // "2.0": the version answer of a legacy module with fast switching
+
+// What is sent outside the info queries and write commands.
+QByteArray WakeUpText();                    // the lone CR sent right after the port opens
+QByteArray DebugCharCommand(quint8 value);  // the debug character: one byte, no CR
+QByteArray VersionQuery();                  // "AT+BTINFO?10\r": the handshake's Bluetooth version query
+QByteArray ModelQuery();                    // "AT+BTINFO?100\r"
+QByteArray ServiceNameQuery();              // "AT+BTINFO?15\r"
+QByteArray FactoryResetCommand();           // "AT&F\r"
+QByteArray RestartCommand();                // "ATZ\r": restarts the module and ends its configuration mode
+QByteArray SearchCommand();                 // "AT+BTINQ?\r"
+QByteArray ProfileCommand(int profile);     // "AT+BTPRO,<profile>\r": 0 SPP, 1 DUN
+
 QByteArray InfoQuery(int step);                  // "AT+BTINFO?<step>\r"; step 17 -> "AT+BTINFO?100\r"; 18 or more (or negative) -> empty (nothing to send)
 QByteArray WriteCommand(int step, const TParameters& params);   // the write command of step 0..21 with its CR; outside 0..21 -> "AT+BT\r"
 const QList<QByteArray>& CommandNames();         // the 22 names, e.g. "AT+BTNAME", ..., "AT+BTFASTCH" (15), "AT+BTSN" (19)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "ModuleType.h"
 #include "PropertyUnit.h"
 
 #include <QByteArray>
@@ -15,38 +16,6 @@
 // its range, whether it must be filled, and which module types have it at all.
 // The pages, the window's sequencer and the command-line program all read it;
 // none of them keeps a rule of its own. No widgets here.
-
-// ---------------------------------------------------------------- module type
-
-// What the handshake's version answer makes of the module.
-enum class TModuleType {
-    Current,     // any answer but "ERROR" and "2.0"
-    LegacyFast,  // "2.0": legacy, with fast stream switching
-    Legacy,      // "ERROR": legacy, without fast stream switching
-};
-
-TModuleType ModuleTypeOf(bool legacyDevice, bool legacyFastSwitch);
-TModuleType ModuleTypeFromVersionAnswer(const QByteArray& answer);
-inline bool IsLegacy(TModuleType type) { return type != TModuleType::Current; }
-// "current", "legacy-fast", "legacy".
-QByteArray ModuleTypeName(TModuleType type);
-std::optional<TModuleType> ModuleTypeFromName(const QByteArray& name);
-
-// ---------------------------------------------------------------- step plans
-
-// Reading: the info steps queried, in order. Current: 0..16 then 17 (the model
-// query); legacy with fast switching: 0..9 then 16 in place of 10; legacy: 0..9.
-QList<int> ReadPlan(TModuleType type);
-// The step actually queried when the sequence has come to `step` (10 becomes 16
-// on a legacy module with fast switching).
-int ReadStepToQuery(TModuleType type, int step);
-// Whether the answer to `step` ends the reading.
-bool IsLastReadStep(TModuleType type, int step);
-// The progress gauge's maximum while reading: 17, 10 or 9.
-int ReadGaugeMaximum(TModuleType type);
-
-// Writing: steps 0..LastWriteStep are sent, each answered "OK": 21, 15 or 14.
-int LastWriteStep(TModuleType type);
 
 // ---------------------------------------------------------------- fields
 

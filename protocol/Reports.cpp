@@ -71,3 +71,13 @@ TReport InitRefusedReport()
     return {QStringLiteral("WRONG DATA RECEIVED"), QStringLiteral("Wrong Data was received\r\nInit Command : AT&F"),
             QStringLiteral("Retry Init Again\r\nOr Contact and Refer Manufacturer.")};
 }
+
+TReport SearchRefusedReport()
+{
+    return {QStringLiteral("SEARCH ERROR"), QStringLiteral("The module refused the search"), {}};
+}
+
+TReport SearchSilentReport()
+{
+    return {QStringLiteral("SEARCH ERROR"), QStringLiteral("The search did not end"), {}};
+}

@@ -30,3 +30,8 @@ TReport WrongDataReport(int step);
 TReport WriteRefusedReport(int step);
 // "AT&F" answered with something else than "OK".
 TReport InitRefusedReport();
+
+// The device search ended without its closing "OK", for a program that reports
+// it: the module refused the inquiry, or went silent.
+TReport SearchRefusedReport();
+TReport SearchSilentReport();

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PortReports.h"
 
+#include "ISerialDevice.h"
+#include "TPosixSerialDevice.h"
+
 #include <QFileInfo>
 
 #include <cerrno>
@@ -19,6 +22,8 @@ QString OpenFailureDetail(const QString& port, int platformError)
     if (port.trimmed().isEmpty())
         return first + QStringLiteral("No COM PORT was chosen: this computer shows no serial port.");
 
+    if (SerialPortHeld(platformError))
+        return first + QStringLiteral("This port has already opened by other program.");
     switch (platformError) {
     case ENOENT:
     case ENODEV:
@@ -38,8 +43,6 @@ QString OpenFailureDetail(const QString& port, int platformError)
     case EISDIR:
     case ENOTDIR:
         return first + QStringLiteral("This is not a serial port device.");
-    case EBUSY:
-    case EWOULDBLOCK:
     case -1:
         return first + QStringLiteral("This port has already opened by other program.");
     default:
@@ -47,10 +50,10 @@ QString OpenFailureDetail(const QString& port, int platformError)
     }
 }
 
-TPortReport SerialOpenReport(const QString& port, int platformError, const std::optional<TPortHolder>& holder,
-                             int failureCode)
+TReport SerialOpenReport(const QString& port, int platformError, const std::optional<TPortHolder>& holder,
+                         int failureCode)
 {
-    TPortReport report;
+    TReport report;
     report.Title = QStringLiteral("SERIAL OPEN ERROR");
     if (holder) {
         report.Detail = OpenFailureDetail(port, EBUSY);
@@ -66,11 +69,19 @@ TPortReport SerialOpenReport(const QString& port, int platformError, const std::
     } else {
         report.Detail = OpenFailureDetail(port, platformError);
     }
-    report.Maintenance = QStringLiteral("Check ") + port + QStringLiteral(" Port and Try Open Again.");
+    report.MaintenanceLine = QStringLiteral("Check ") + port + QStringLiteral(" Port and Try Open Again.");
     return report;
 }
 
-TPortReport PortGoneReport(const QString& port)
+TReport SerialOpenFailure(const QString& port, int platformError, int failureCode)
+{
+    std::optional<TPortHolder> holder;
+    if (SerialPortHeld(platformError) && !port.trimmed().isEmpty())
+        holder = FindPortHolder(TPosixSerialDevice::DevicePath(port));
+    return SerialOpenReport(port, platformError, holder, failureCode);
+}
+
+TReport PortGoneReport(const QString& port)
 {
     return {
         QStringLiteral("SERIAL PORT DISAPPEARED"),

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "PortHolders.h"
+#include "Reports.h"
 
 #include <QString>
 
@@ -10,11 +11,6 @@
 // The reports about the serial port itself, as the error dialog shows them and
 // as a program without windows prints them: a title in capitals, a detail and a
 // line that says what to do.
-struct TPortReport {
-    QString Title;
-    QString Detail;
-    QString Maintenance;
-};
 
 // The system's description of an error number, e.g. "Input/output error",
 // always in English whatever the locale.
@@ -28,8 +24,13 @@ QString OpenFailureDetail(const QString& port, int platformError);
 // "SERIAL OPEN ERROR" for a port that could not be opened. With a holder, the
 // detail says the port is in use and names the program that has it. The failure
 // code is the port component's (1 opening, 7 line settings refused, ...).
-TPortReport SerialOpenReport(const QString& port, int platformError,
-                             const std::optional<TPortHolder>& holder = std::nullopt, int failureCode = 1);
+TReport SerialOpenReport(const QString& port, int platformError,
+                         const std::optional<TPortHolder>& holder = std::nullopt, int failureCode = 1);
+
+// "SERIAL OPEN ERROR" for a port that could not be opened, with the program
+// that holds it named when the failure says the port is held (SerialPortHeld)
+// and the system lets us see who holds it.
+TReport SerialOpenFailure(const QString& port, int platformError, int failureCode = 1);
 
 // The port went away while it was open: an adapter pulled out, a device removed.
-TPortReport PortGoneReport(const QString& port);
+TReport PortGoneReport(const QString& port);

@@ -75,6 +75,14 @@ inline bool SerialDeviceGone(int error)
     return error == 5 /* EIO */ || error == 6 /* ENXIO */ || error == 19 /* ENODEV */;
 }
 
+// Errors of opening that say another program holds the port: a holder found or
+// the kernel's exclusive mode (EBUSY), or the advisory lock of another program
+// (flock refuses with EWOULDBLOCK, which is EAGAIN on Linux).
+inline bool SerialPortHeld(int error)
+{
+    return error == 16 /* EBUSY */ || error == 11 /* EWOULDBLOCK */;
+}
+
 // How a wait for line events ended.
 enum class SerialWaitResult {
     Event,   // one or more line events, in the mask

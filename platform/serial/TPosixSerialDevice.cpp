@@ -30,7 +30,8 @@ void CloseQuietly(int& fd)
     fd = -1;
 }
 
-static_assert(EIO == 5 && ENXIO == 6 && ENODEV == 19, "SerialDeviceGone assumes Linux error numbers");
+static_assert(EIO == 5 && ENXIO == 6 && ENODEV == 19 && EBUSY == 16 && EWOULDBLOCK == 11,
+              "SerialDeviceGone and SerialPortHeld assume Linux error numbers");
 
 } // namespace
 

@@ -13,7 +13,8 @@
 // program that also locks (another RadioSet included, whoever runs it), and the
 // kernel's exclusive mode keeps out the rest, root excepted. A port that another
 // process already has open, or that a live UUCP lock file claims, is refused
-// with EBUSY.
+// with EBUSY; one that another program has locked, with EWOULDBLOCK (both are
+// SerialPortHeld).
 class TPosixSerialDevice final : public ISerialDevice
 {
 public:

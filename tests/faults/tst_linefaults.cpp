@@ -188,10 +188,10 @@ private slots:
         }
 
         QVERIFY(s.WaitForError(5000));
-        const TPortReport gone = PortGoneReport(device);
+        const TReport gone = PortGoneReport(device);
         QCOMPARE(s.ErrorTitle, gone.Title);
         QCOMPARE(s.ErrorDetail, gone.Detail);
-        QCOMPARE(s.ErrorMaintenance, gone.Maintenance);
+        QCOMPARE(s.ErrorMaintenance, gone.MaintenanceLine);
         QVERIFY(s.ErrorDetail.contains(device));
 
         // Disconnected, the port released, nothing waiting on the module.
@@ -445,6 +445,8 @@ private slots:
         QTest::addColumn<QString>("hold");
         QTest::addColumn<bool>("refused");
         QTest::newRow("open without a lock") << u"open"_s << true;
+        // Locked by a program that also locks: its lock is met before anything else.
+        QTest::newRow("locked with flock") << u"flock"_s << true;
         QTest::newRow("UUCP lock, owner alive") << u"live lock"_s << true;
         QTest::newRow("UUCP lock, owner gone") << u"stale lock"_s << false;
     }
@@ -458,12 +460,16 @@ private slots:
         QProcess holder;
         if (hold == u"open")
             holder.setStandardInputFile(device);
-        holder.start(QStringLiteral("sleep"), { QStringLiteral("1000") });
+        if (hold == u"flock")
+            holder.start(QStringLiteral("flock"), {QStringLiteral("--no-fork"), device, QStringLiteral("sleep"),
+                                                   QStringLiteral("1000")});
+        else
+            holder.start(QStringLiteral("sleep"), { QStringLiteral("1000") });
         QVERIFY(holder.waitForStarted(5000));
         const qint64 pid = holder.processId();
         QTRY_COMPARE(PortHolders::ProcessName(pid), u"sleep"_s);
         QString lockFile;
-        if (hold != u"open") {
+        if (hold == u"live lock" || hold == u"stale lock") {
             if (hold == u"stale lock") {
                 holder.kill();
                 QVERIFY(holder.waitForFinished(5000));

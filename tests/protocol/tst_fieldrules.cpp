@@ -46,26 +46,6 @@ class TestFieldRules : public QObject
     Q_OBJECT
 
 private slots:
-    void readAndWritePlans()
-    {
-        QList<int> current;
-        for (int i = 0; i <= 17; ++i)
-            current.append(i);
-        QCOMPARE(ReadPlan(TModuleType::Current), current);
-        QCOMPARE(ReadPlan(TModuleType::LegacyFast), (QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 16}));
-        QCOMPARE(ReadPlan(TModuleType::Legacy), (QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
-        QCOMPARE(ReadGaugeMaximum(TModuleType::Current), 17);
-        QCOMPARE(ReadGaugeMaximum(TModuleType::LegacyFast), 10);
-        QCOMPARE(ReadGaugeMaximum(TModuleType::Legacy), 9);
-        QCOMPARE(LastWriteStep(TModuleType::Current), 21);
-        QCOMPARE(LastWriteStep(TModuleType::LegacyFast), 15);
-        QCOMPARE(LastWriteStep(TModuleType::Legacy), 14);
-        QCOMPARE(ModuleTypeFromVersionAnswer("ERROR"), TModuleType::Legacy);
-        QCOMPARE(ModuleTypeFromVersionAnswer("2.0"), TModuleType::LegacyFast);
-        QCOMPARE(ModuleTypeFromVersionAnswer("2.1"), TModuleType::Current);
-        QCOMPARE(ModuleTypeFromVersionAnswer("error"), TModuleType::Current);
-    }
-
     void everyRuleIsFoundByItsSectionAndCaption()
     {
         QCOMPARE(FieldRules().size(), FieldCount);

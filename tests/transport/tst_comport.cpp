@@ -311,18 +311,18 @@ private slots:
         std::optional<TPortHolder> holder;
         if (pid > 0)
             holder = TPortHolder { pid, name };
-        const TPortReport report = SerialOpenReport(port, error, holder, code);
+        const TReport report = SerialOpenReport(port, error, holder, code);
         QCOMPARE(report.Title, QStringLiteral("SERIAL OPEN ERROR"));
         QTEST(report.Detail, "detail");
-        QCOMPARE(report.Maintenance, QStringLiteral("Check /dev/ttyUSB0 Port and Try Open Again."));
+        QCOMPARE(report.MaintenanceLine, QStringLiteral("Check /dev/ttyUSB0 Port and Try Open Again."));
     }
 
     void vanishedPortReportNamesThePort()
     {
-        const TPortReport report = PortGoneReport(QStringLiteral("/dev/serial/by-id/usb-FTDI-if00"));
+        const TReport report = PortGoneReport(QStringLiteral("/dev/serial/by-id/usb-FTDI-if00"));
         QCOMPARE(report.Title, report.Title.toUpper());
         QVERIFY(report.Detail.startsWith(QStringLiteral("COM Port /dev/serial/by-id/usb-FTDI-if00 has disappeared.")));
-        QVERIFY(report.Maintenance.contains(QStringLiteral("then SERIAL OPEN")));
+        QVERIFY(report.MaintenanceLine.contains(QStringLiteral("then SERIAL OPEN")));
     }
 
     void textConversions_data()
