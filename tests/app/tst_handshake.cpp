@@ -36,34 +36,6 @@ class TestHandshake : public QObject
     Q_OBJECT
 
 private slots:
-    void moduleTypeSetsTheLegacyFlags_data()
-    {
-        QTest::addColumn<int>("type");
-        QTest::addColumn<bool>("legacy");
-        QTest::addColumn<bool>("fastSwitch");
-        QTest::newRow("current") << int(radiosim::ModuleType::Current) << false << false;
-        QTest::newRow("2.0") << int(radiosim::ModuleType::LegacyFastSwitch) << true << true;
-        QTest::newRow("ERROR") << int(radiosim::ModuleType::Legacy) << true << false;
-    }
-
-    void moduleTypeSetsTheLegacyFlags()
-    {
-        QFETCH(int, type);
-        QFETCH(bool, legacy);
-        QFETCH(bool, fastSwitch);
-        radiosim::Options options;
-        options.type = static_cast<radiosim::ModuleType>(type);
-        options.model = "QN7101";
-        TSession s(options);
-        QVERIFY(s.OpenAndIdentify());
-        QCOMPARE(s.Form->LegacyDevice, legacy);
-        if (legacy)
-            QCOMPARE(s.Form->LegacyFastSwitch, fastSwitch);
-        QCOMPARE(s.Form->ReadParams.Local.ModelName, QByteArray("QN7101"));
-        QCOMPARE(s.Form->CommMode, 0);
-        QVERIFY(s.Form->ReadyToSetLED->On());
-    }
-
     void unnamedModuleGetsTheProductChosenByTheUser()
     {
         radiosim::Options options;
@@ -120,47 +92,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!s.Form->MainComPort.Connected(), 5000);
         QVERIFY(s.Form->BtnOpen->isEnabled());
         QVERIFY(s.Module.receivedBytes().find("ATZ") == std::string::npos);
-    }
-
-    void wrongAnswerToTheDebugCharIsReportedAndTheLampStaysDark()
-    {
-        radiosim::Options options;
-        options.debugChar = 0x42;
-        options.errorOnWrongDebugChar = true;
-        TSession s(options);
-        s.Open();
-        QVERIFY(s.WaitForError());
-        QCOMPARE(s.ErrorTitle, QStringLiteral("Debug Char ERROR"));
-        QCOMPARE(s.ErrorDetail, QStringLiteral("Debug Char was wrong\r\nError Data was recevied for Debug Char"));
-        QVERIFY(!s.Form->ReadyToSetLED->On());
-        QVERIFY(s.Form->MainComPort.Connected());
-        QCOMPARE(s.Form->CommMode, 0);
-    }
-
-    void silenceAtEachHandshakeStepIsAConnectingError_data()
-    {
-        QTest::addColumn<int>("silentFrom");
-        QTest::addColumn<bool>("lampLit");
-        // The module counts the debug character as its first command.
-        QTest::newRow("debug char") << 1 << false;
-        QTest::newRow("version query") << 2 << true;
-        QTest::newRow("model query") << 3 << true;
-    }
-
-    void silenceAtEachHandshakeStepIsAConnectingError()
-    {
-        QFETCH(int, silentFrom);
-        QFETCH(bool, lampLit);
-        radiosim::Options options;
-        options.silentFromCommand = silentFrom;
-        TSession s(options);
-        s.Open();
-        QVERIFY(s.WaitForError(6000));
-        QCOMPARE(s.ErrorTitle, QStringLiteral("CONNECTING ERROR"));
-        QCOMPARE(s.ErrorDetail, QStringLiteral("Input Debug Char was wrong\r\nOr Response Data was not received."));
-        QCOMPARE(s.Form->ReadyToSetLED->On(), lampLit);
-        QVERIFY(!s.Form->BtnRead->isEnabled());
-        QVERIFY(s.Form->MainComPort.Connected());
     }
 };
 

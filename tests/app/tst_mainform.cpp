@@ -43,6 +43,21 @@ private slots:
         QVERIFY(!f.RxTimeoutTimer->Enabled());
     }
 
+    // The exchange decides what a missing answer means (tst_exchange); the
+    // window's timers give it the exchange's limits and delays.
+    void timersRunTheExchangesLimits()
+    {
+        TMainForm f;
+        QCOMPARE(f.SendDebugCharTimer->Interval(), 200);
+        QCOMPARE(f.DisconnectTimer->Interval(), 100);
+        QCOMPARE(f.ShowErrorFormTimer->Interval(), 200);
+        QCOMPARE(f.RxTimeoutTimer->Interval(), 2000);
+        QCOMPARE(f.ShowSelectProductTimer->Interval(), 100);
+        QCOMPARE(f.ServiceNameReqTimer->Interval(), 100);
+        QCOMPARE(f.RedrawTimer->Interval(), 100);
+        QCOMPARE(f.DisplayBtnTimer->Interval(), 100);
+    }
+
     void setToolbarButtons_data()
     {
         QTest::addColumn<int>("mask");

@@ -51,22 +51,6 @@ private slots:
         QCOMPARE(s.Form->CommMode, 0);
     }
 
-    void refusedProfileCommandEndsTheExchangeWithoutTheQuery()
-    {
-        radiosim::Options options;
-        options.errorOnCommandPrefix = "AT+BTPRO";
-        TSession s(options);
-        QVERIFY(s.OpenAndIdentify());
-        QVERIFY(s.Read());
-        s.Form->OpenPage(PageBluetooth);
-        s.Module.clearTranscript();
-        Pick(s.Form->BluetoothPage->SupportProfile, 1);
-        QTRY_COMPARE(s.Form->CommMode, 0);
-        QTest::qWait(300);
-        QCOMPARE(Commands(s.Module), QStringList{QStringLiteral("AT+BTPRO,1")});
-        QCOMPARE(s.Form->BluetoothPage->ServiceName->text(), QStringLiteral("SERIAL PORT"));
-    }
-
     void emptyPinKeepsTheSecurityPageOpenAndReportsLater()
     {
         TSession s;

@@ -69,36 +69,6 @@ class TestReading : public QObject
     Q_OBJECT
 
 private slots:
-    void eachModuleTypeReceivesItsQuerySequence_data()
-    {
-        QTest::addColumn<int>("type");
-        QTest::addColumn<QStringList>("expected");
-        const QStringList handshake{QStringLiteral("10"), QStringLiteral("100")};
-        QTest::newRow("current") << int(radiosim::ModuleType::Current)
-                                 << handshake + Range(0, 16) + QStringList{QStringLiteral("100")};
-        QTest::newRow("2.0") << int(radiosim::ModuleType::LegacyFastSwitch)
-                             << handshake + Range(0, 9) + QStringList{QStringLiteral("16")};
-        QTest::newRow("ERROR") << int(radiosim::ModuleType::Legacy) << handshake + Range(0, 9);
-    }
-
-    void eachModuleTypeReceivesItsQuerySequence()
-    {
-        QFETCH(int, type);
-        QFETCH(QStringList, expected);
-        radiosim::Options options;
-        options.type = static_cast<radiosim::ModuleType>(type);
-        TSession s(options);
-        QVERIFY(s.OpenAndIdentify());
-        QVERIFY(s.Read());
-        QCOMPARE(Queries(s.Module), expected);
-        QVERIFY(!s.Form->PagesLocked);
-        QVERIFY(s.Form->BtnWrite->isEnabled());
-        const auto settings = s.Module.settings();
-        QCOMPARE(s.Form->ReadParams.Bluetooth.DeviceName, QByteArray::fromStdString(settings.at("DeviceName")));
-        QCOMPARE(s.Form->EditParams.Bluetooth.DeviceName, QByteArray::fromStdString(settings.at("DeviceName")));
-        QCOMPARE(s.Form->EditParams.Security.PinCode, QByteArray::fromStdString(settings.at("PinCode")));
-    }
-
     void firstReadRevealsTheMenuInOrderAndASecondReadDoesNot()
     {
         TSession s;
@@ -148,40 +118,6 @@ private slots:
         for (bool open : s.Form->OpenPages)
             QVERIFY(!open);
         QVERIFY(s.Form->OverviewPage == nullptr);
-    }
-
-    void silenceHalfwayKeepsTheValuesReadSoFar()
-    {
-        radiosim::Options options;
-        options.silentFromCommand = 3 + 6; // debug char and two handshake queries, then queries 0..4 answered
-        TSession s(options);
-        QVERIFY(s.OpenAndIdentify());
-        s.Form->BtnRead->click();
-        QVERIFY(s.WaitForError(6000));
-        QCOMPARE(s.ErrorTitle, QStringLiteral("READING ERROR"));
-        QCOMPARE(s.ErrorDetail,
-                 QStringLiteral("Response Data was not received for Read Command\r\nRead Command Number : 5"));
-        QVERIFY(s.Form->isEnabled());
-        QVERIFY(s.Form->PagesLocked);
-        QVERIFY(!s.Form->BtnWrite->isEnabled());
-        QVERIFY(!s.Form->ReadParams.Bluetooth.DeviceName.isEmpty()); // step 0
-        QVERIFY(!s.Form->ReadParams.System.DebugChar.isEmpty());      // step 4
-        QVERIFY(s.Form->ReadParams.Uart.BaudRate.isEmpty());          // step 5 never arrived
-    }
-
-    void wrongItemCountIsReportedAndTheReadingGoesOn()
-    {
-        radiosim::Options options;
-        options.wrongCountInfo = 16; // near the end, so the sequence finishes within the report's delay
-        TSession s(options);
-        QVERIFY(s.OpenAndIdentify());
-        s.Form->BtnRead->click();
-        QVERIFY(s.WaitForError(8000));
-        QCOMPARE(s.ErrorTitle, QStringLiteral("WRONG DATA"));
-        QCOMPARE(s.ErrorDetail, QStringLiteral("Wrong Data was received\r\nRead Command Number : 16"));
-        QCOMPARE(s.ErrorMaintenance, QStringLiteral("Retry Read Again\r\nOr Contact and Refer Manufacturer."));
-        // The reading went on after the refused answer: the model query was still sent.
-        QVERIFY(Queries(s.Module).contains(QStringLiteral("100")));
     }
 
     // A read that ends in an error while an answer is half received, then CLOSE
@@ -294,19 +230,6 @@ private slots:
         QCOMPARE(s.Form->EditParams.MultiComm.NumberOfDevice, devicesBefore);
         QVERIFY(s.Form->isEnabled());
         QVERIFY(!s.Form->ProcessingDialog->isVisible());
-    }
-
-    void modelAnswerErrorAtTheEndOfAReadIsStoredAsTheModel()
-    {
-        radiosim::Options options;
-        options.modelUnknown = true;
-        TSession s(options);
-        s.Open();
-        PressInNextModal(QStringLiteral("SELECT"));
-        QTRY_VERIFY_WITH_TIMEOUT(s.Form->BtnRead->isEnabled(), 5000);
-        QCOMPARE(s.Form->ReadParams.Local.ModelName, QByteArray("QN7101"));
-        QVERIFY(s.Read());
-        QCOMPARE(s.Form->ReadParams.Local.ModelName, QByteArray("ERROR"));
     }
 
     void disconnectionWithAPageOpenShowsThePlaceholderAgain()

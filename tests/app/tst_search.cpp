@@ -80,57 +80,6 @@ private slots:
         QCOMPARE(s.Form->CommMode, 0);
     }
 
-    void eachSearchAnswerIsRoutedByItsPlace_data()
-    {
-        // The module stays silent after the inquiry; the answers are fed into the
-        // receive queue byte by byte, as the port handler queues them.
-        QTest::addColumn<QStringList>("answers");
-        QTest::addColumn<QStringList>("listed");
-        const QString found = QStringLiteral("0A0B0C0D0E0F,FOUND,5A020C");
-        const QString ok = QStringLiteral("OK");
-        QTest::newRow("a device before the first OK is ignored")
-            << QStringList{QStringLiteral("001122334455,EARLY,001F00"), ok, found, ok}
-            << QStringList{QStringLiteral("FOUND")};
-        QTest::newRow("a line of two items is ignored")
-            << QStringList{ok, QStringLiteral("112233445566,TWO,"), found, ok} << QStringList{QStringLiteral("FOUND")};
-        QTest::newRow("a line of four items is ignored")
-            << QStringList{ok, QStringLiteral("112233445566,FOUR,001F00,X"), found, ok}
-            << QStringList{QStringLiteral("FOUND")};
-        QTest::newRow("ERROR as the first answer ends the search")
-            << QStringList{QStringLiteral("ERROR"), ok, found, ok} << QStringList{};
-        QTest::newRow("ERROR after the first OK is neither a device nor the end")
-            << QStringList{ok, QStringLiteral("ERROR"), found, ok} << QStringList{QStringLiteral("FOUND")};
-    }
-
-    void eachSearchAnswerIsRoutedByItsPlace()
-    {
-        QFETCH(QStringList, answers);
-        QFETCH(QStringList, listed);
-        radiosim::Options options;
-        options.silentFromCommand = 3 + 18 + 1; // the inquiry itself gets no answer
-        TSession s(options);
-        QVERIFY(PrepareMaster(s));
-        // Far beyond this test: an end within it is the answers' doing.
-        s.Form->SetSearchSilenceLimit(60000);
-        std::optional<QStringList> names;
-        WhenModalShown([&](QWidget* modal) {
-            auto* dialog = qobject_cast<TSearchDeviceForm*>(modal);
-            dialog->BtnSearch->click();
-            if (s.Form->CommMode == ModeSearching) {
-                for (const QString& answer : answers)
-                    for (char byte : "\r\n" + answer.toLatin1() + "\r\n")
-                        s.Form->RxQueue.Push(QByteArray(1, byte));
-            }
-            if (QTest::qWaitFor([&] { return dialog->isEnabled() && s.Form->RxQueue.Count() == 0; }, 10000))
-                names = Column(dialog->DeviceList, 2);
-            dialog->BtnClose->click();
-        });
-        s.Form->BluetoothPage->BtnSearch->click();
-        QVERIFY2(names.has_value(), "the search did not end");
-        QCOMPARE(*names, listed);
-        QCOMPARE(s.Form->CommMode, int(ModeIdle));
-    }
-
     void searchWithoutItsClosingOkEndsAfterTheSilenceLimit()
     {
         radiosim::Options options;

@@ -37,9 +37,8 @@ private slots:
     {
         QTest::addColumn<int>("type");
         QTest::addColumn<int>("lastStep");
+        // The sequences of the other module types are the exchange's (tst_exchange).
         QTest::newRow("current") << int(radiosim::ModuleType::Current) << 21;
-        QTest::newRow("2.0") << int(radiosim::ModuleType::LegacyFastSwitch) << 15;
-        QTest::newRow("ERROR") << int(radiosim::ModuleType::Legacy) << 14;
     }
 
     void fullWriteSendsTheModuleTypesSequenceAndTheModuleKeepsTheEdits()
@@ -86,57 +85,6 @@ private slots:
         QCOMPARE(s.Form->ReadParams.Uart.ParityBit, QByteArray("Even"));
     }
 
-    void refusedCommandIsNamedAndStopsTheWriting_data()
-    {
-        QTest::addColumn<QString>("refused");
-        QTest::addColumn<int>("step");
-        QTest::newRow("security") << QStringLiteral("AT+BTSEC") << 5;
-        QTest::newRow("fast switching") << QStringLiteral("AT+BTFASTCH") << 15;
-        QTest::newRow("service name") << QStringLiteral("AT+BTSN") << 19;
-    }
-
-    void refusedCommandIsNamedAndStopsTheWriting()
-    {
-        QFETCH(QString, refused);
-        QFETCH(int, step);
-        radiosim::Options options;
-        options.errorOnCommandPrefix = refused.toStdString();
-        TSession s(options);
-        QVERIFY(s.OpenAndIdentify());
-        QVERIFY(s.Read());
-        s.Module.clearTranscript();
-        Write(s);
-        QVERIFY(s.WaitForError(10000));
-        QCOMPARE(s.ErrorTitle, QStringLiteral("ERROR RECEIVED"));
-        QCOMPARE(s.ErrorDetail, QStringLiteral("Error Data was received\r\nWrite Command Number : %1\r\nCommand : %2")
-                                    .arg(step)
-                                    .arg(refused));
-        QCOMPARE(WriteCommandsReceived(s.Module).size(), step + 1);
-        QVERIFY(s.Form->MainComPort.Connected());
-        QVERIFY(s.Form->isEnabled());
-        QVERIFY(s.Form->BtnWrite->isEnabled());
-
-        // A new WRITE starts again from the first command.
-        s.Module.clearTranscript();
-        Write(s);
-        QVERIFY(s.WaitForError(10000));
-        QVERIFY(WriteCommandsReceived(s.Module).first().startsWith(QStringLiteral("AT+BTNAME=")));
-    }
-
-    void silenceIsAWritingErrorWithTheStep()
-    {
-        radiosim::Options options;
-        options.silentFromCommand = 3 + 18 + 3; // handshake, a whole read, then write steps 0..1 answered
-        TSession s(options);
-        QVERIFY(s.OpenAndIdentify());
-        QVERIFY(s.Read());
-        Write(s);
-        QVERIFY(s.WaitForError(8000));
-        QCOMPARE(s.ErrorTitle, QStringLiteral("WRITING ERROR"));
-        QCOMPARE(s.ErrorDetail,
-                 QStringLiteral("Response Data was not received for Write Command\r\nWrite Command Number : 2"));
-    }
-
     void returnToReadRestoresTheReadValuesAndSendsNothing()
     {
         TSession s;
@@ -166,32 +114,6 @@ private slots:
         QCOMPARE(s.Module.receivedBytes(), std::string("AT&F\r"));
         QVERIFY(s.Module.settings().at("DeviceName") != "NOTFACTORY");
         QVERIFY(s.Form->BtnOpen->isEnabled());
-    }
-
-    void initRefusedOrUnansweredIsReported_data()
-    {
-        QTest::addColumn<bool>("silent");
-        QTest::addColumn<QString>("title");
-        QTest::newRow("refused") << false << QStringLiteral("WRONG DATA RECEIVED");
-        QTest::newRow("silent") << true << QStringLiteral("INITIALIZATION ERROR");
-    }
-
-    void initRefusedOrUnansweredIsReported()
-    {
-        QFETCH(bool, silent);
-        QFETCH(QString, title);
-        radiosim::Options options;
-        if (silent)
-            options.silentFromCommand = 4;
-        else
-            options.errorOnCommandPrefix = "AT&F";
-        TSession s(options);
-        QVERIFY(s.OpenAndIdentify());
-        PressInNextModal(QStringLiteral("INIT DEVICE"));
-        s.Form->BtnInit->click();
-        QVERIFY(s.WaitForError(5000));
-        QCOMPARE(s.ErrorTitle, title);
-        QVERIFY(s.Form->MainComPort.Connected());
     }
 };
 

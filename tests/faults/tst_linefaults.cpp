@@ -259,33 +259,6 @@ private slots:
         QVERIFY(CloseAndOpenAnotherModule(s));
     }
 
-    void wrongAnswerAtAnItemListStepIsWrongData_data()
-    {
-        QTest::addColumn<int>("step");
-        QTest::addColumn<bool>("nonNumeric");
-        for (int step : {1, 4, 5, 6, 7, 11})
-            QTest::addRow("step %d, item count", step) << step << false;
-        // Step 5 holds text fields only (speed, parity, stop bits): no number to spoil.
-        for (int step : {1, 4, 6, 7, 11})
-            QTest::addRow("step %d, not a number", step) << step << true;
-    }
-
-    void wrongAnswerAtAnItemListStepIsWrongData()
-    {
-        QFETCH(int, step);
-        QFETCH(bool, nonNumeric);
-        radiosim::Options options;
-        (nonNumeric ? options.nonNumericInfo : options.wrongCountInfo) = step;
-        TSession s(options);
-        QVERIFY(s.OpenAndIdentify());
-        s.Form->BtnRead->click();
-        QVERIFY(s.WaitForError(8000));
-        QCOMPARE(s.ErrorTitle, QStringLiteral("WRONG DATA"));
-        QCOMPARE(s.ErrorDetail, QStringLiteral("Wrong Data was received\r\nRead Command Number : %1").arg(step));
-        QTRY_VERIFY(s.Form->isEnabled());
-        QCOMPARE(s.Form->CommMode, 0);
-    }
-
     void echoingModuleIsReadAndWrittenByItsOwnAnswers()
     {
         // Every command comes back in front of its answer. The echo is no framed
@@ -319,34 +292,6 @@ private slots:
         QVERIFY(!s.Form->ErrorDialog->isVisible());
         QCOMPARE(s.Module.settings().at("PinCode"), std::string("2468"));
         QCOMPARE(s.Module.receivedCommands().back(), std::string("ATZ"));
-    }
-
-    void answerJustInsideTheLimitCountsAndJustOutsideIsLate_data()
-    {
-        QTest::addColumn<int>("delayMs");
-        QTest::addColumn<bool>("identified");
-        QTest::newRow("1700 ms") << 1700 << true;
-        QTest::newRow("2300 ms") << 2300 << false;
-    }
-
-    void answerJustInsideTheLimitCountsAndJustOutsideIsLate()
-    {
-        QFETCH(int, delayMs);
-        QFETCH(bool, identified);
-        radiosim::Options options;
-        options.answerDelayMs = delayMs;
-        TSession s(options);
-        s.Open();
-        if (identified) {
-            QVERIFY(QTest::qWaitFor([&] { return s.Form->BtnRead->isEnabled(); }, 4 * delayMs + 2000));
-            QCOMPARE(s.Form->ReadParams.Local.ModelName, QByteArray("QN7201"));
-        } else {
-            QVERIFY(s.WaitForError(6000));
-            QCOMPARE(s.ErrorTitle, QStringLiteral("CONNECTING ERROR"));
-            // The late answer that follows the report is dropped, and READ stays off.
-            QTest::qWait(delayMs);
-            QVERIFY(!s.Form->BtnRead->isEnabled());
-        }
     }
 
     void floodAndNulBytesLeaveTheNextAnswersUnderstood()
