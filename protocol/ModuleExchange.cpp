@@ -102,7 +102,8 @@ TExchangeStep Send(QByteArray command, TAnswerTimer timer)
     return step;
 }
 
-// Adds what `later` does after what `first` did.
+// Adds what `later` (the step that sends the next command, or ends the
+// exchange) does after what `first` did.
 TExchangeStep Then(TExchangeStep first, const TExchangeStep& later)
 {
     if (later.Stop != TAnswerTimer::None)

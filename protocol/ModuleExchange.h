@@ -186,8 +186,6 @@ public:
     TModuleType Type() const;
     int ReadGaugeMaximum() const;
     int LastWriteStep() const;
-    const TExchangeOptions& Options() const { return m_options; }
-    void SetOptions(const TExchangeOptions& options) { m_options = options; }
 
     // The handshake, from the debug character on. The answer to the debug
     // character may be given a limit of its own (a quick probe); the later
