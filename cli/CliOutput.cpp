@@ -98,7 +98,9 @@ void TProgressBoard::Finished(int index, const TPortResult& result)
     TRow& row = m_rows[size_t(index)];
     row.Model = result.Module.Model;
     row.Finished = true;
-    row.Doing = result.Ok ? QStringLiteral("done") : QStringLiteral("FAILED");
+    row.Doing = result.Ok ? QStringLiteral("done")
+                : result.Interrupted ? QStringLiteral("INTERRUPTED")
+                                     : QStringLiteral("FAILED");
     if (result.Ok)
         row.Step = row.Steps;
     if (!m_quiet) {
@@ -120,19 +122,69 @@ void TProgressBoard::Trace(const QString& port, const QString& line)
     Redraw(true);
 }
 
-void TProgressBoard::Done(const std::vector<TPortResult>& results)
+void TProgressBoard::Notice(const QString& line)
+{
+    const std::lock_guard lock(m_lock);
+    Print(line);
+    Redraw(true);
+}
+
+void TProgressBoard::Resized()
 {
     const std::lock_guard lock(m_lock);
     Redraw(true);
+}
+
+void TProgressBoard::Done(const std::vector<TPortResult>& results, const QString& outputError)
+{
+    const std::lock_guard lock(m_lock);
+    Redraw(true);
+    if (!outputError.isEmpty())
+        std::fprintf(stderr, "radioset-cli: OUTPUT ERROR: %s\n", qPrintable(outputError));
     if (m_quiet)
         return;
     std::fprintf(stderr, "\n%-10s %-10s %-8s %s\n", "PORT", "MODEL", "TIME", "RESULT");
     for (const TPortResult& r : results) {
         std::fprintf(stderr, "%-10s %-10s %-8s %s\n", qPrintable(r.Name),
                      r.Module.Model.isEmpty() ? "-" : r.Module.Model.constData(), qPrintable(Seconds(r.Milliseconds)),
-                     r.Ok ? "ok" : qPrintable(QStringLiteral("FAILED: ") + r.Error));
+                     qPrintable(Outcome(r)));
     }
+    if (!outputError.isEmpty())
+        std::fprintf(stderr, "%-10s %-10s %-8s FAILED: %s\n", "output", "-", "-", qPrintable(outputError));
+    std::fprintf(stderr, "%s\n", qPrintable(Summary(results, outputError)));
     std::fflush(stderr);
+}
+
+QString Outcome(const TPortResult& r)
+{
+    if (r.Ok)
+        return QStringLiteral("ok");
+    if (r.Interrupted)
+        return r.Error;
+    return QStringLiteral("FAILED: ") + r.Error;
+}
+
+QString Summary(const std::vector<TPortResult>& results, const QString& outputError)
+{
+    int ok = 0;
+    QStringList failed;
+    QStringList interrupted;
+    for (const TPortResult& r : results) {
+        if (r.Ok)
+            ++ok;
+        else if (r.Interrupted)
+            interrupted.append(r.Name);
+        else
+            failed.append(r.Name);
+    }
+    if (!outputError.isEmpty())
+        failed.append(QStringLiteral("output"));
+    QStringList parts{QStringLiteral("%1 ok").arg(ok)};
+    if (!failed.isEmpty())
+        parts.append(QStringLiteral("%1 FAILED (%2)").arg(failed.size()).arg(failed.join(QStringLiteral(", "))));
+    if (!interrupted.isEmpty())
+        parts.append(QStringLiteral("%1 INTERRUPTED (%2)").arg(interrupted.size()).arg(interrupted.join(QStringLiteral(", "))));
+    return parts.join(QStringLiteral(", "));
 }
 
 QJsonObject ResultJson(const TPortResult& r, const TJobPlan& plan)
@@ -140,7 +192,9 @@ QJsonObject ResultJson(const TPortResult& r, const TJobPlan& plan)
     auto text = [](const QByteArray& bytes) { return QString::fromLatin1(bytes); };
     QJsonObject object;
     object[QStringLiteral("port")] = r.Port;
-    object[QStringLiteral("result")] = r.Ok ? QStringLiteral("ok") : QStringLiteral("failed");
+    object[QStringLiteral("result")] = r.Ok            ? QStringLiteral("ok")
+                                       : r.Interrupted ? QStringLiteral("interrupted")
+                                                       : QStringLiteral("failed");
     object[QStringLiteral("error")] = r.Ok ? QJsonValue() : QJsonValue(r.Error);
     object[QStringLiteral("warnings")] = QJsonArray::fromStringList(r.Warnings);
     object[QStringLiteral("time_ms")] = r.Milliseconds;
@@ -154,8 +208,9 @@ QJsonObject ResultJson(const TPortResult& r, const TJobPlan& plan)
         module[QStringLiteral("INQUIRY ACCESS CODE FIXED PART")] = text(r.Module.AccessCodeFixedPart);
         object[QStringLiteral("module")] = module;
     }
-    // Write shows what was (or would be) written; read what was read.
-    const TParameters* settings = r.Written ? r.Written.get() : r.Read.get();
+    // What the module holds: what was read, and for a write the values of the
+    // commands it acknowledged over that; a dry run shows what it holds now.
+    const TParameters* settings = r.Held ? r.Held.get() : r.Read.get();
     if (settings) {
         QJsonObject sections;
         for (const TFieldRule& rule : FieldRules()) {
@@ -167,6 +222,24 @@ QJsonObject ResultJson(const TPortResult& r, const TJobPlan& plan)
             sections[section] = keys;
         }
         object[QStringLiteral("settings")] = sections;
+    }
+    if (plan.Command == TCliCommand::Write && r.Writing.Started) {
+        QJsonArray written;
+        for (TFieldId id : r.WrittenFields) {
+            const TFieldRule& rule = FieldRule(id);
+            written.append(QString::fromLatin1(rule.Section) + u'.' + QString::fromLatin1(rule.Caption));
+        }
+        object[QStringLiteral("written")] = written;
+        QJsonObject writing;
+        writing[QStringLiteral("commands")] = r.Writing.Commands;
+        writing[QStringLiteral("acknowledged")] = r.Writing.Acknowledged;
+        writing[QStringLiteral("failed_command")] =
+            r.Writing.Failed.isEmpty() ? QJsonValue() : QJsonValue(text(r.Writing.Failed));
+        writing[QStringLiteral("restarted")] = r.Writing.Restarted;
+        writing[QStringLiteral("state")] = r.Writing.Complete() ? QStringLiteral("written")
+                                           : r.Writing.Acknowledged == 0 ? QStringLiteral("not written")
+                                                                         : QStringLiteral("partly written");
+        object[QStringLiteral("write")] = writing;
     }
     if (plan.Command == TCliCommand::Write && plan.DryRun) {
         QJsonArray commands;

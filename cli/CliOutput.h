@@ -22,7 +22,12 @@ public:
     void Update(int index, const QByteArray& model, const QString& doing, int step, int steps);
     void Finished(int index, const TPortResult& result);
     void Trace(const QString& port, const QString& line);
-    void Done(const std::vector<TPortResult>& results);
+    // A line of the program's own (an interruption, say), shown even when quiet.
+    void Notice(const QString& line);
+    // The terminal changed its size.
+    void Resized();
+    // The table, then a line for a failed output, then the count of each outcome.
+    void Done(const std::vector<TPortResult>& results, const QString& outputError = {});
 
 private:
     struct TRow
@@ -46,6 +51,12 @@ private:
     bool m_drawn = false;
     std::chrono::steady_clock::time_point m_lastDraw;
 };
+
+// "15 ok, 1 FAILED (ttyUSB11)": each outcome with its count, the ports that did
+// not succeed by name.
+QString Summary(const std::vector<TPortResult>& results, const QString& outputError = {});
+// What a port's table row says of it: "ok", "FAILED: ...", or "INTERRUPTED ...".
+QString Outcome(const TPortResult& result);
 
 QJsonObject ResultJson(const TPortResult& result, const TJobPlan& plan);
 // The text a successful port puts on standard output (or into its -o file).

@@ -23,6 +23,27 @@ QString Printable(const QByteArray& bytes)
 
 } // namespace
 
+TLineOptions LineAfterRestart(const TLineOptions& line, const TParameters& written)
+{
+    TLineOptions after = line;
+    bool ok = false;
+    const int speed = written.Uart.BaudRate.toInt(&ok);
+    if (ok && speed > 0)
+        after.Baud = speed;
+    // The UART page's words; a module's "N" (or anything else) is no parity.
+    const QByteArray parity = written.Uart.ParityBit;
+    if (!parity.isEmpty())
+        after.Parity = parity == "Odd" ? 1 : parity == "Even" ? 2 : 0;
+    if (written.Uart.StopBit == "1")
+        after.StopBits = 0;
+    else if (written.Uart.StopBit == "2")
+        after.StopBits = 2;
+    const uint debugChar = written.System.DebugChar.toUInt(&ok, 16);
+    if (ok && debugChar <= 0xFF)
+        after.DebugChar = quint8(debugChar);
+    return after;
+}
+
 TModuleLine::TModuleLine(Trace trace, ByteHook hook)
     : m_trace(std::move(trace))
     , m_hook(std::move(hook))
@@ -45,12 +66,14 @@ std::optional<TReport> TModuleLine::Open(const QString& port, const TLineOptions
     m_device.SetTimeouts(SerialTimeouts{});
     m_device.SetEventMask(SerialEvent::RxChar);
     m_device.ClearQueues();
+    m_open = true;
     return std::nullopt;
 }
 
 void TModuleLine::Close()
 {
     m_device.Close();
+    m_open = false;
 }
 
 bool TModuleLine::Send(const QByteArray& bytes)
@@ -82,8 +105,12 @@ void TModuleLine::Pause(int ms)
 
 TExchangeStep TModuleLine::Run(TModuleExchange& exchange, TExchangeStep step, const Observer& observe)
 {
+    const auto stopped = [this] { return m_stop && m_stop(); };
     for (;;) {
         if (observe && !observe(step))
+            return {};
+        // Stopped between two commands; a step that ends the exchange still goes out.
+        if (stopped() && step.End == TExchangeEnd::None && !step.Report)
             return {};
         // This driver stops at every report; the window reads on.
         if (step.Report)
@@ -105,6 +132,8 @@ TExchangeStep TModuleLine::Run(TModuleExchange& exchange, TExchangeStep step, co
         }
         if (m_gone)
             return Lost();
+        if (stopped())
+            return {};
         // Nothing awaited and nothing came: the exchange has nothing more to say.
         if (!exchange.Deadline())
             return step;
@@ -129,9 +158,12 @@ std::optional<QByteArray> TModuleLine::NextAnswer(const TModuleExchange& exchang
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - exchange.CurrentTime()).count();
         if (left <= 0)
             return std::nullopt;
+        if (m_stop && m_stop())
+            return std::nullopt;
         quint32 events = 0;
         int error = 0;
-        const SerialWaitResult result = m_device.WaitEventFor(events, error, int(left));
+        const int wait = m_stop ? int(qMin<qint64>(left, StopPollMs)) : int(left);
+        const SerialWaitResult result = m_device.WaitEventFor(events, error, wait);
         if (result == SerialWaitResult::Gone || result == SerialWaitResult::Failed)
             m_gone = true;
     }

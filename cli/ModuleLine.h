@@ -22,6 +22,12 @@ struct TLineOptions
     QByteArray Model;  // for a module that cannot name its own
 };
 
+// The line to a module that has restarted with the settings `written`: its
+// UART speed, parity and stop bits and its debug character, as a module takes
+// them at its restart. What `written` does not give as a valid value stays as
+// in `line`. This is where a port's line settings change during a run.
+TLineOptions LineAfterRestart(const TLineOptions& line, const TParameters& written);
+
 // One open serial line to a module, with its own frame assembler, that runs the
 // module exchange with blocking waits: each command is sent, each answer waited
 // for in the device's poll until the exchange's deadline, on the calling thread.
@@ -38,6 +44,10 @@ public:
     // Sees every step of a run before its command goes out; returning false
     // stops the run there, between two commands.
     using Observer = std::function<bool(const TExchangeStep& step)>;
+    // Asked between commands and, while an answer is awaited, at least every
+    // StopPollMs: true stops the run there, as a refusing observer does.
+    using StopRequest = std::function<bool()>;
+    static constexpr int StopPollMs = 50;
 
     explicit TModuleLine(Trace trace = {}, ByteHook hook = {});
     Q_DISABLE_COPY_MOVE(TModuleLine)
@@ -59,6 +69,9 @@ public:
     // step without End and without report means the observer stopped the run.
     TExchangeStep Run(TModuleExchange& exchange, TExchangeStep step, const Observer& observe = {});
 
+    void SetStopRequest(StopRequest stop) { m_stop = std::move(stop); }
+
+    bool IsOpen() const { return m_open; }
     bool Gone() const { return m_gone; }
     const QString& Port() const { return m_port; }
 
@@ -73,6 +86,8 @@ private:
     TFrameAssembler m_assembler;
     std::deque<QByteArray> m_answers;
     bool m_gone = false;
+    bool m_open = false;
+    StopRequest m_stop;
     QString m_port;
     Trace m_trace;
     ByteHook m_hook;

@@ -4,9 +4,16 @@
 #include "AtProtocol.h"
 #include "IniFile.h"
 #include "ModuleExchange.h"
+#include "PortReports.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
+
+#include <sys/stat.h>
+
+#include <map>
+#include <utility>
 
 namespace {
 
@@ -16,17 +23,38 @@ constexpr int RestartPauseMs = 300;
 struct TFailure
 {
     QString Text;
+    bool Interrupted = false;
+    // The module was left in its configuration mode and is to be restarted:
+    // nothing was written, so its own settings come back.
+    bool Restart = false;
 };
+
+int Level(const TJobPlan& plan)
+{
+    return plan.Interrupt ? plan.Interrupt->load() : NotInterrupted;
+}
+
+// Reading, identifying and searching stop at the first interruption; a write
+// only at the second.
+TModuleLine::StopRequest StopAt(const TJobPlan& plan, int level)
+{
+    if (!plan.Interrupt)
+        return {};
+    const std::atomic<int>* interrupt = plan.Interrupt;
+    return [interrupt, level] { return interrupt->load() >= level; };
+}
 
 // One module on one line: the line, the exchange and the two parameter sets the
 // exchange stores every answer in (what was read, and the working copy that
 // writing sends).
 struct TSession
 {
-    explicit TSession(const TTrace& trace)
+    TSession(const TJobPlan& plan, const TTrace& trace)
         : Line(trace)
         , Exchange(State, Read, Edit, Options())
+        , Plan(plan)
     {
+        Line.SetStopRequest(StopAt(plan, FinishWrites));
     }
 
     // A port stops at its first fault, a refused info answer included.
@@ -42,8 +70,14 @@ struct TSession
     TParameters Read;
     TParameters Edit;
     TModuleExchange Exchange;
+    const TJobPlan& Plan;
     QByteArray Model;
 };
+
+TFailure Interruption(const QString& what)
+{
+    return TFailure{QStringLiteral("INTERRUPTED ") + what, true, true};
+}
 
 // Runs the exchange to its end; a report fails the port.
 TExchangeStep RunOrFail(TSession& session, TExchangeStep first, const TModuleLine::Observer& observe = {})
@@ -51,8 +85,11 @@ TExchangeStep RunOrFail(TSession& session, TExchangeStep first, const TModuleLin
     const TExchangeStep last = session.Line.Run(session.Exchange, std::move(first), observe);
     if (last.Report)
         throw TFailure{last.Report->OneLine()};
-    if (last.End == TExchangeEnd::None)
+    if (last.End == TExchangeEnd::None) {
+        if (Level(session.Plan) != NotInterrupted)
+            throw Interruption(QStringLiteral("before its end: nothing written"));
         throw TFailure{QStringLiteral("the exchange with the module stopped before its end")};
+    }
     return last;
 }
 
@@ -155,6 +192,81 @@ void Search(TSession& session, TPortResult& result, const TProgress& progress)
     Restart(session);
 }
 
+QByteArray WithoutCr(QByteArray command)
+{
+    if (command.endsWith('\r'))
+        command.chop(1);
+    return command;
+}
+
+// What is said of a write that did not end with the module's restart. The
+// module is left as it is, in its configuration mode, not restarted: a restart
+// would bring up a half-written set, perhaps with a new speed or debug character
+// from the commands it took, where the line's present settings no longer reach
+// it. Left as it is, the same command reaches it again, and writing it again
+// sends the whole set from the first command.
+QString PartlyWritten(const TWriteProgress& writing, const QString& cause)
+{
+    return QStringLiteral("\"%1\" %2 after %3 of %4 write commands: the module is partly written, not restarted; "
+                          "write it again")
+        .arg(QString::fromLatin1(writing.Failed), cause)
+        .arg(writing.Acknowledged)
+        .arg(writing.Commands);
+}
+
+// Sends the write commands and follows how far the module takes them.
+void SendWriteCommands(const TJobPlan& plan, TSession& session, TPortResult& result, int& step, int steps,
+                       const TProgress& progress)
+{
+    const TModuleType type = session.Exchange.Type();
+    const QList<QByteArray> sequence = WriteSequence(type, session.Edit);
+    TWriteProgress& writing = result.Writing;
+    writing.Commands = int(sequence.size());
+    result.Held = Copy(session.Read);
+    // A write in progress finishes at the first interruption.
+    session.Line.SetStopRequest(StopAt(plan, StopAtOnce));
+    const TExchangeStep last = session.Line.Run(session.Exchange, session.Exchange.StartWriting(),
+                                                [&](const TExchangeStep& next) {
+        if (next.Acknowledged) {
+            const int done = *next.Acknowledged;
+            writing.Acknowledged = done + 1;
+            TakeWriteStep(done, session.Edit, *result.Held);
+            result.WrittenFields += WriteStepFields(done);
+        }
+        if (!next.Command.isEmpty() && next.End == TExchangeEnd::None) {
+            writing.Started = true;
+            progress(QStringLiteral("writing"), ++step, steps);
+        }
+        return true;
+    });
+    if (last.End == TExchangeEnd::Written) {
+        // The last acknowledgement brought the restart command, which ends the connection.
+        writing.Restarted = true;
+        session.Line.Close();
+        return;
+    }
+    if (writing.Acknowledged < writing.Commands)
+        writing.Failed = WithoutCr(sequence.at(writing.Acknowledged));
+    const bool refused = last.Report && last.Report->Title == WriteRefusedReport(0).Title;
+    if (refused && writing.Acknowledged == 0) {
+        // The module took nothing: it keeps its settings and is restarted with them.
+        throw TFailure{last.Report->OneLine() + QStringLiteral("; \"%1\" refused: nothing written")
+                                                    .arg(QString::fromLatin1(writing.Failed)),
+                       false, true};
+    }
+    session.Line.Close();
+    if (!last.Report && !session.Line.Gone()) {
+        throw TFailure{QStringLiteral("INTERRUPTED after %1 of %2 write commands: the module is partly written, "
+                                      "not restarted; write it again")
+                           .arg(writing.Acknowledged)
+                           .arg(writing.Commands),
+                       true};
+    }
+    const QString report = last.Report ? last.Report->OneLine() : PortGoneReport(session.Line.Port()).OneLine();
+    throw TFailure{report + QStringLiteral("; ")
+                   + PartlyWritten(writing, refused ? QStringLiteral("refused") : QStringLiteral("not answered"))};
+}
+
 void Write(const TJobPlan& plan, int number, TSession& session, TPortResult& result, const TProgress& progress,
            const TTrace& trace)
 {
@@ -189,27 +301,30 @@ void Write(const TJobPlan& plan, int number, TSession& session, TPortResult& res
         Restart(session);
         return;
     }
-    // The last acknowledgement brings the restart command, which ends the connection.
-    RunOrFail(session, session.Exchange.StartWriting(), [&](const TExchangeStep& next) {
-        if (!next.Command.isEmpty() && next.End == TExchangeEnd::None)
-            progress(QStringLiteral("writing"), ++step, steps);
-        return true;
-    });
-    session.Line.Close();
+    if (Level(plan) != NotInterrupted)
+        throw Interruption(QStringLiteral("before writing: nothing written"));
+    SendWriteCommands(plan, session, result, step, steps, progress);
     if (!plan.Verify)
         return;
+    if (Level(plan) != NotInterrupted) {
+        throw TFailure{QStringLiteral("INTERRUPTED after the write: written and restarted, not verified"), true};
+    }
 
-    // The module takes a changed debug character with its restart.
-    quint8 debugChar = plan.Line.DebugChar;
-    bool ok = false;
-    const uint changed = QByteArray(session.Edit.System.DebugChar).toUInt(&ok, 16);
-    if (ok && changed <= 0xFF)
-        debugChar = quint8(changed);
+    // The module restarts with what was written: its new speed, parity, stop
+    // bits and debug character are the line's from now on.
+    TJobPlan after = plan;
+    after.Line = LineAfterRestart(plan.Line, session.Edit);
     TModuleLine::Pause(RestartPauseMs);
-    TSession again(trace);
+    TSession again(after, trace);
     progress(QStringLiteral("verifying"), step, steps);
-    Connect(again, plan, result.Port, debugChar);
-    ReadAll(again, {}, step, steps, progress, QStringLiteral("verifying"));
+    try {
+        Connect(again, after, result.Port, after.Line.DebugChar);
+        ReadAll(again, {}, step, steps, progress, QStringLiteral("verifying"));
+    } catch (const TFailure& failure) {
+        if (failure.Interrupted)
+            throw TFailure{QStringLiteral("INTERRUPTED while verifying: written and restarted, not verified"), true};
+        throw TFailure{QStringLiteral("VERIFY ERROR: written; could not reconnect to verify: ") + failure.Text};
+    }
     Restart(again);
     QStringList differences;
     for (const TFieldRule& rule : FieldRules()) {
@@ -227,9 +342,25 @@ void Write(const TJobPlan& plan, int number, TSession& session, TPortResult& res
         throw TFailure{QStringLiteral("VERIFY ERROR: ") + differences.join(QStringLiteral("; "))};
 }
 
+void RunOn(TSession& session, const TJobPlan& plan, int number, TPortResult& result, const TProgress& progress,
+           const TTrace& trace);
+
 void RunJob(const TJobPlan& plan, int number, TPortResult& result, const TProgress& progress, const TTrace& trace)
 {
-    TSession session(trace);
+    TSession session(plan, trace);
+    try {
+        RunOn(session, plan, number, result, progress, trace);
+    } catch (const TFailure& failure) {
+        // Stopped before anything was written: the module goes back to its data mode.
+        if (failure.Restart && session.Line.IsOpen())
+            Restart(session);
+        throw;
+    }
+}
+
+void RunOn(TSession& session, const TJobPlan& plan, int number, TPortResult& result, const TProgress& progress,
+           const TTrace& trace)
+{
     progress(QStringLiteral("connecting"), 0, 3);
     Connect(session, plan, result.Port, plan.Line.DebugChar);
     result.Identified = true;
@@ -255,6 +386,8 @@ void RunJob(const TJobPlan& plan, int number, TPortResult& result, const TProgre
         break;
     }
     case TCliCommand::Init:
+        if (Level(plan) != NotInterrupted)
+            throw Interruption(QStringLiteral("before initialising: nothing written"));
         progress(QStringLiteral("initialising"), 1, 1);
         // Accepted: the connection ends without a restart, as in the window.
         RunOrFail(session, session.Exchange.StartInitialising());
@@ -272,6 +405,31 @@ void RunJob(const TJobPlan& plan, int number, TPortResult& result, const TProgre
 
 } // namespace
 
+QStringList DistinctPorts(const QStringList& ports, QStringList& warnings)
+{
+    QStringList kept;
+    std::map<std::pair<quint64, quint64>, QString> seen;
+    for (const QString& port : ports) {
+        if (kept.contains(port))
+            continue;
+        struct stat st {};
+        if (::stat(QFile::encodeName(port).constData(), &st) != 0) {
+            kept.append(port);
+            continue;
+        }
+        // A device by its number; anything else by its file.
+        const std::pair<quint64, quint64> key = S_ISCHR(st.st_mode) ? std::pair<quint64, quint64>{0, st.st_rdev}
+                                                                    : std::pair<quint64, quint64>{st.st_dev + 1, st.st_ino};
+        const auto [at, added] = seen.emplace(key, port);
+        if (added) {
+            kept.append(port);
+            continue;
+        }
+        warnings.append(QStringLiteral("%1 is the same device as %2: taken once, as %2").arg(port, at->second));
+    }
+    return kept;
+}
+
 QString PortName(const QString& port)
 {
     // Below /dev the rest of the path names the port ("ttyUSB3", "pts/4");
@@ -286,11 +444,80 @@ void RunPortJob(const TJobPlan& plan, int number, TPortResult& result, const TPr
     QElapsedTimer clock;
     clock.start();
     result.Name = PortName(result.Port);
+    result.Started = true;
     try {
         RunJob(plan, number, result, progress, trace);
     } catch (const TFailure& failure) {
         result.Ok = false;
+        result.Interrupted = failure.Interrupted;
         result.Error = failure.Text;
     }
     result.Milliseconds = clock.elapsed();
+}
+
+QList<TFieldId> WriteStepFields(int step)
+{
+    using F = TFieldId;
+    switch (step) {
+    case 0: return {F::DeviceName};
+    case 1: return {F::Role};
+    case 2: return {F::RemoteBDAddr};
+    case 3: return {F::PowerSave};
+    case 4: return {F::LinkTimeout};
+    case 5: return {F::Auth, F::Encry};
+    case 6: return {F::PinCode};
+    case 7: return {F::StatusMessage};
+    case 8: return {F::ConnectionMode};
+    case 9: return {F::EscapeChar};
+    case 10: return {F::DebugChar};
+    case 11: return {F::BaudRate, F::ParityBit, F::StopBit};
+    case 12: return {F::OperationMode};
+    case 13: return {F::NumberOfDevice};
+    case 14: return {F::RxBufferSize};
+    case 15: return {F::StreamSwitchingFast};
+    case 16: return {F::InquiryAccessCode};
+    case 17: return {F::ClassOfDevice};
+    case 18: return {F::SupportProfile};
+    case 19: return {F::ServiceName};
+    case 20: return {F::ConnectionDelayTime};
+    case 21: return {F::HWFlowControl};
+    default: return {};
+    }
+}
+
+void TakeWriteStep(int step, const TParameters& from, TParameters& to)
+{
+    switch (step) {
+    case 0: to.Bluetooth.DeviceName = from.Bluetooth.DeviceName; break;
+    case 1: to.Bluetooth.Role = from.Bluetooth.Role; break;
+    case 2: to.Bluetooth.RemoteBDAddr = from.Bluetooth.RemoteBDAddr; break;
+    case 3: to.Bluetooth.PowerSave = from.Bluetooth.PowerSave; break;
+    case 4: to.Bluetooth.LinkTimeout = from.Bluetooth.LinkTimeout; break;
+    case 5:
+        to.Security.Auth = from.Security.Auth;
+        to.Security.Encry = from.Security.Encry;
+        break;
+    case 6: to.Security.PinCode = from.Security.PinCode; break;
+    case 7: to.System.StatusMessage = from.System.StatusMessage; break;
+    case 8: to.System.ConnectionMode = from.System.ConnectionMode; break;
+    case 9: to.System.EscapeChar = from.System.EscapeChar; break;
+    case 10: to.System.DebugChar = from.System.DebugChar; break;
+    case 11:
+        to.Uart.BaudRate = from.Uart.BaudRate;
+        to.Uart.ParityBit = from.Uart.ParityBit;
+        to.Uart.StopBit = from.Uart.StopBit;
+        break;
+    case 12: to.MultiComm.OperationMode = from.MultiComm.OperationMode; break;
+    case 13: to.MultiComm.NumberOfDevice = from.MultiComm.NumberOfDevice; break;
+    case 14: to.MultiComm.RxBufferSize = from.MultiComm.RxBufferSize; break;
+    case 15: to.System.StreamSwitchingFast = from.System.StreamSwitchingFast; break;
+    // Only the two digits after the fixed part are sent.
+    case 16: to.Bluetooth.InquiryAccessCodeSecond = from.Bluetooth.InquiryAccessCodeSecond; break;
+    case 17: to.Bluetooth.ClassOfDevice = from.Bluetooth.ClassOfDevice; break;
+    case 18: to.Bluetooth.SupportProfile = from.Bluetooth.SupportProfile; break;
+    case 19: to.Bluetooth.ServiceName = from.Bluetooth.ServiceName; break;
+    case 20: to.System.ConnectionDelayTime = from.System.ConnectionDelayTime; break;
+    case 21: to.Uart.HWFlowControl = from.Uart.HWFlowControl; break;
+    default: break;
+    }
 }

@@ -9,6 +9,7 @@
 #include <QList>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -17,6 +18,17 @@
 // port has its own line, frame assembler and parameter sets; nothing is shared.
 
 enum class TCliCommand { Identify, Read, Write, Init, Search };
+
+// How far the program has been interrupted. The whole program shares one level;
+// every job looks at it between two commands.
+enum TInterruptLevel : int {
+    NotInterrupted = 0,
+    // The first SIGINT or SIGTERM: no new port, no new write; a write in
+    // progress finishes and restarts its module; a reading stops.
+    FinishWrites = 1,
+    // The second: stop at once, between two commands, also within a write.
+    StopAtOnce = 2,
+};
 
 struct TJobPlan
 {
@@ -27,6 +39,19 @@ struct TJobPlan
     bool DryRun = false;
     bool Verbose = false;
     QString ProductList; // for the models' OPMODE / NUMBEROFDEVICE
+    // The program's interruption level (TInterruptLevel); none when null.
+    const std::atomic<int>* Interrupt = nullptr;
+};
+
+// How far a write came.
+struct TWriteProgress
+{
+    bool Started = false;   // the first write command went out
+    int Commands = 0;       // in the module type's write sequence
+    int Acknowledged = 0;   // acknowledged with "OK", from the first on
+    QByteArray Failed;      // the command refused, unanswered or never sent, without its CR
+    bool Restarted = false; // "ATZ" went out after the write
+    bool Complete() const { return Started && Acknowledged == Commands; }
 };
 
 struct TPortResult
@@ -34,12 +59,19 @@ struct TPortResult
     QString Port;       // as given
     QString Name;       // base name, used in every report
     bool Ok = false;
+    bool Started = false;      // the job began on its port
+    bool Interrupted = false;  // stopped by the program's interruption
     QString Error;      // one line, the window's report where there is one
     QStringList Warnings;
     TModuleInfo Module;
     bool Identified = false;
     std::shared_ptr<TParameters> Read;     // what was read (read, write)
-    std::shared_ptr<TParameters> Written;  // what was written (write)
+    std::shared_ptr<TParameters> Written;  // what the write sends (write)
+    // Write: what the module holds: what was read, with the values of every
+    // acknowledged command over it; never a value the module did not take.
+    std::shared_ptr<TParameters> Held;
+    QList<TFieldId> WrittenFields;         // the settings of the acknowledged commands
+    TWriteProgress Writing;
     QList<QByteArray> Commands;            // dry run: the commands write would send
     QList<TFoundDevice> Found;             // search
     qint64 Milliseconds = 0;
@@ -52,6 +84,17 @@ using TTrace = std::function<void(const QString& line)>;
 
 void RunPortJob(const TJobPlan& plan, int number, TPortResult& result, const TProgress& progress,
                 const TTrace& trace);
+
+// The settings a write command of `step` (0..21) carries.
+QList<TFieldId> WriteStepFields(int step);
+// Copies the settings of write step `step` from `from` to `to`.
+void TakeWriteStep(int step, const TParameters& from, TParameters& to);
+
+// The ports, each device once: two names are the same device when they lead to
+// the same device number (a link and its target, /dev/serial/by-id/... and
+// /dev/ttyUSB0). The first name given is kept; `warnings` gets one line for
+// each name dropped, naming both. A name that leads nowhere is kept as given.
+QStringList DistinctPorts(const QStringList& ports, QStringList& warnings);
 
 // The name of a port in reports: "/dev/ttyUSB3" -> "ttyUSB3", "/dev/pts/4" -> "pts/4".
 QString PortName(const QString& port);

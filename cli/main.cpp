@@ -8,6 +8,7 @@
 #include "PortJob.h"
 #include "Profile.h"
 #include "SerialPortList.h"
+#include "SignalWatch.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -15,11 +16,15 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QSaveFile>
 
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -164,6 +169,8 @@ struct TArgs
 
 int main(int argc, char** argv)
 {
+    // Before any thread starts, so that every thread leaves them to the watch.
+    TSignalWatch::BlockSignals();
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     TArgs a;
@@ -287,15 +294,20 @@ int main(int argc, char** argv)
 
     if (a.Ports.isEmpty())
         return UsageError(QStringLiteral("no port given (-p PATH)"));
-    a.Ports.removeDuplicates();
+    QStringList duplicates;
+    a.Ports = DistinctPorts(a.Ports, duplicates);
+    for (const QString& warning : duplicates)
+        std::fprintf(stderr, "radioset-cli: warning: %s\n", qPrintable(warning));
     if (a.Plan.Command == TCliCommand::Write && a.ProfilePath.isEmpty())
         return UsageError(QStringLiteral("write needs a PROFILE"));
     if (a.Plan.Command != TCliCommand::Write && (a.Plan.Verify || a.Plan.DryRun || !a.Sets.isEmpty()))
         return UsageError(QStringLiteral("--set, --verify and --dry-run belong to write"));
     if (a.Plan.Command != TCliCommand::Read && !a.Output.isEmpty())
         return UsageError(QStringLiteral("-o belongs to read"));
-    if (a.Plan.Command == TCliCommand::Read && a.Ports.size() > 1 && !a.Json
+    if (a.Plan.Command == TCliCommand::Read && a.Ports.size() > 1 && !a.Output.isEmpty()
         && !a.Output.contains(QStringLiteral("{port}")))
+        return UsageError(QStringLiteral("several ports: give -o with \"{port}\" in the name, one file per port"));
+    if (a.Plan.Command == TCliCommand::Read && a.Ports.size() > 1 && !a.Json && a.Output.isEmpty())
         return UsageError(QStringLiteral("several ports: give -o with \"{port}\" in the name, or --format json"));
 
     // The profile is read and checked whole before any port is opened.
@@ -328,15 +340,47 @@ int main(int argc, char** argv)
 
     const int count = int(a.Ports.size());
     std::vector<TPortResult> results(static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i)
+    for (int i = 0; i < count; ++i) {
         results[size_t(i)].Port = a.Ports.at(i);
+        results[size_t(i)].Name = PortName(a.Ports.at(i));
+    }
 
+    // Every output file is opened before any port is touched; each is put in
+    // place only when its port has succeeded.
+    std::vector<std::unique_ptr<QSaveFile>> outputs(static_cast<size_t>(count));
+    if (a.Plan.Command == TCliCommand::Read && !a.Output.isEmpty()) {
+        for (int i = 0; i < count; ++i) {
+            auto file = std::make_unique<QSaveFile>(OutputPath(a.Output, results[size_t(i)]));
+            if (!file->open(QIODevice::WriteOnly))
+                return UsageError(QStringLiteral("%1: %2").arg(file->fileName(), file->errorString()));
+            outputs[size_t(i)] = std::move(file);
+        }
+    }
+
+    std::atomic<int> interrupt{NotInterrupted};
+    a.Plan.Interrupt = &interrupt;
     TProgressBoard board(a.Ports, a.Quiet, isatty(STDERR_FILENO) != 0);
+    const TSignalWatch signalWatch(
+        interrupt,
+        [&board](int level) {
+            board.Notice(level == FinishWrites
+                             ? QStringLiteral("radioset-cli: interrupted: no new port and no new write; the writes in "
+                                              "progress finish and restart their modules (interrupt again to stop "
+                                              "at once)")
+                             : QStringLiteral("radioset-cli: interrupted again: stopping at once"));
+        },
+        [&board] { board.Resized(); });
     std::atomic<int> next{0};
     auto worker = [&] {
         for (int i = next++; i < count; i = next++) {
             TPortResult& result = results[size_t(i)];
             const QString name = PortName(result.Port);
+            if (interrupt.load() != NotInterrupted) {
+                result.Interrupted = true;
+                result.Error = QStringLiteral("INTERRUPTED before it started: nothing sent");
+                board.Finished(i, result);
+                continue;
+            }
             TTrace trace;
             if (a.Plan.Verbose)
                 trace = [&board, name](const QString& line) { board.Trace(name, line); };
@@ -355,39 +399,48 @@ int main(int argc, char** argv)
         threads.emplace_back(worker);
     for (std::thread& t : threads)
         t.join();
-    board.Done(results);
 
-    bool allOk = true;
-    for (const TPortResult& r : results)
-        allOk = allOk && r.Ok;
-
-    if (a.Json) {
-        QJsonArray array;
-        for (const TPortResult& r : results)
-            array.append(ResultJson(r, a.Plan));
-        if (a.Plan.Command == TCliCommand::Read && !a.Output.isEmpty()) {
-            for (const TPortResult& r : results) {
-                if (!r.Ok)
-                    continue;
-                if (!WriteFile(OutputPath(a.Output, r), QJsonDocument(ResultJson(r, a.Plan)).toJson()))
-                    allOk = false;
+    // The outputs, then the table that says how they went.
+    QString outputError;
+    if (a.Plan.Command == TCliCommand::Read && !a.Output.isEmpty()) {
+        for (int i = 0; i < count; ++i) {
+            TPortResult& r = results[size_t(i)];
+            QSaveFile& file = *outputs[size_t(i)];
+            if (!r.Ok) {
+                file.cancelWriting();
+                continue;
             }
-        } else {
-            std::fputs(QJsonDocument(array).toJson().constData(), stdout);
+            const QByteArray text =
+                a.Json ? QJsonDocument(ResultJson(r, a.Plan)).toJson() : ResultText(r, a.Plan, count > 1);
+            if (file.write(text) != text.size() || !file.commit()) {
+                r.Ok = false;
+                r.Error = QStringLiteral("OUTPUT ERROR: %1: %2").arg(file.fileName(), file.errorString());
+            }
         }
     } else {
-        for (const TPortResult& r : results) {
-            if (!r.Ok)
-                continue;
-            const QByteArray text = ResultText(r, a.Plan, count > 1);
-            if (a.Plan.Command == TCliCommand::Read && !a.Output.isEmpty()) {
-                if (!WriteFile(OutputPath(a.Output, r), text))
-                    allOk = false;
-            } else {
-                std::fputs(text.constData(), stdout);
+        QByteArray out;
+        if (a.Json) {
+            QJsonArray array;
+            for (const TPortResult& r : results)
+                array.append(ResultJson(r, a.Plan));
+            out = QJsonDocument(array).toJson();
+        } else {
+            for (const TPortResult& r : results) {
+                if (r.Ok)
+                    out += ResultText(r, a.Plan, count > 1);
             }
         }
+        errno = 0;
+        const bool written = std::fwrite(out.constData(), 1, size_t(out.size()), stdout) == size_t(out.size());
+        if (std::fflush(stdout) != 0 || !written || std::ferror(stdout))
+            outputError = QStringLiteral("standard output: %1").arg(QString::fromLocal8Bit(std::strerror(errno ? errno : EIO)));
     }
-    std::fflush(stdout);
+    board.Done(results, outputError);
+
+    if (interrupt.load() != NotInterrupted)
+        return 130;
+    bool allOk = outputError.isEmpty();
+    for (const TPortResult& r : results)
+        allOk = allOk && r.Ok;
     return allOk ? 0 : 1;
 }

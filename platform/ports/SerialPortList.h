@@ -18,12 +18,19 @@
 QStringList ListSerialPorts();
 
 // The ports of ListSerialPorts() that a shell-style pattern ("/dev/ttyUSB*",
-// "/dev/pts/*") stands for, sorted: a listed port whose path matches, or a name
-// on disk that matches and leads to a listed port (a link such as
-// /dev/serial/by-id/usb-FTDI_...). Consoles, other pseudo-terminals and UARTs
-// that are not fitted match nothing.
+// "/dev/pts/*") stands for, in natural order (ttyUSB2 before ttyUSB10): a listed
+// port whose path matches, or a name on disk that matches and leads to a listed
+// port (a link such as /dev/serial/by-id/usb-FTDI_...). Below /dev, consoles,
+// other pseudo-terminals and UARTs that are not fitted match nothing. Outside
+// /dev a name is the user's own doing: one that belongs to the user and leads
+// to a terminal device (a link to a pseudo-terminal made by hand, say) matches
+// too.
 QStringList PortsMatching(const QString& pattern);
 QStringList PortsMatching(const QString& pattern, const QStringList& ports);
+
+// Names compared as a person counts: runs of digits by their value, so that
+// "ttyUSB2" comes before "ttyUSB10"; the rest character by character.
+bool NaturalLess(const QString& a, const QString& b);
 
 // The same from the sysfs walk alone, over another sysfs root (holding class/tty)
 // and device folder, so that a made-up tree can stand in for the machine's.

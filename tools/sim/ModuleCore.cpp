@@ -159,8 +159,21 @@ void ModuleCore::setSetting(const std::string& name, const std::string& value)
     set(name, value);
 }
 
+UartSettings ModuleCore::activeUart() const
+{
+    if (m_restarted)
+        return m_restartedUart;
+    const auto get = [this](const char* name) {
+        const auto it = m_settings.find(name);
+        return it == m_settings.end() ? std::string() : it->second;
+    };
+    return UartSettings{get("BaudRate"), get("ParityBit"), get("StopBit")};
+}
+
 void ModuleCore::restart()
 {
+    m_restartedUart = UartSettings{m_settings["BaudRate"], m_settings["ParityBit"], m_settings["StopBit"]};
+    m_restarted = true;
     m_configuration = false;
     unsigned long value = 0;
     // A stored debug character that is not a byte keeps the one in use.

@@ -12,6 +12,12 @@
 
 namespace radiosim {
 
+// The UART settings as the module stores them: "9600", "N" / "E" / "O", "1" / "2".
+struct UartSettings {
+    std::string baud, parity, stop;
+    bool operator==(const UartSettings&) const = default;
+};
+
 struct Answer {
     std::string text;   // without framing
     int pauseMs = 0;    // extra gap before this answer (the inquiry's pacing)
@@ -24,6 +30,9 @@ public:
     bool configuration() const { return m_configuration; }
     unsigned char activeDebugChar() const { return m_activeDebugChar; }
     void enterConfiguration() { m_configuration = true; }
+    // The UART settings the module runs at: those stored at its last restart,
+    // and the stored ones until its first.
+    UartSettings activeUart() const;
 
     // One command line (without its CR) in configuration mode.
     std::vector<Answer> command(const std::string& line);
@@ -48,6 +57,8 @@ private:
     std::map<std::string, std::string> m_settings;
     bool m_configuration = false;
     unsigned char m_activeDebugChar;
+    bool m_restarted = false;
+    UartSettings m_restartedUart;
     unsigned long m_revision = 0;
 };
 

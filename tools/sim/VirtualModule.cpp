@@ -7,6 +7,7 @@
 #include "PortAnnouncement.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <condition_variable>
 #include <cstdio>
@@ -237,10 +238,31 @@ struct VirtualModule::Impl {
             line += static_cast<char>(c);
     }
 
+    // Whether the tool's line is set as the module's UART runs.
+    bool lineMatchesUart() const
+    {
+        termios t{};
+        if (master < 0 || ::tcgetattr(master, &t) != 0)
+            return false;
+        long speed = CharacterOnLine(t).bitsPerSecond;
+        if (speed == 0)
+            speed = LineOutputSpeed(master);
+        const std::string parity = (t.c_cflag & PARENB) == 0 ? "N" : (t.c_cflag & PARODD) != 0 ? "O" : "E";
+        const std::string stop = (t.c_cflag & CSTOPB) != 0 ? "2" : "1";
+        const UartSettings uart = core.activeUart();
+        std::string uartParity = uart.parity.substr(0, 1);
+        for (char& c : uartParity)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        return std::to_string(speed) == uart.baud && parity == uartParity && stop == uart.stop;
+    }
+
     void onBytes(const std::string& bytes)
     {
         log(true, bytes);
         received += bytes;
+        // Sent at another speed or framing, the bytes arrive as noise: nothing is understood.
+        if (options.uartLine && !lineMatchesUart())
+            return;
         for (const char c : bytes)
             onByte(static_cast<unsigned char>(c));
     }

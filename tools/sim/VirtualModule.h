@@ -61,6 +61,10 @@ struct Options {
     int stallAnswerOfCommand = -1;        // the answer to this command stops halfway (after its CR LF and
                                           // half its text) ...
     int stallMs = -1;                     // ... and the rest leaves this much later; negative: it is lost
+    bool uartLine = false;                // the module hears only a line set to the UART settings it runs
+                                          // at (speed, parity, stop bits): the stored ones at power-on and
+                                          // at each restart (ATZ), as a real module; at any other setting
+                                          // what arrives is garbled and nothing is answered
     bool lineTime = false;                // bytes take the time the line's settings give them, both ways:
                                           // a received byte counts when its last bit would have arrived,
                                           // and the bytes sent leave one after the other at that pace

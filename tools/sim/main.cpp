@@ -66,6 +66,9 @@ Faults (commands are numbered from 1; the waking debug character is command 1):
   --stall-answer=N            send the answer to command N only halfway (its CR LF and
                               half its text) ...
   --stall-ms=MS               ... and the rest MS later (default: the rest is lost)
+  --uart-line                 hear only a line set to the UART settings the module runs
+                              at (stored ones at power-on and at each ATZ), as a real
+                              module: after a write of a new speed, only that speed
   --line-time                 pace the bytes both ways at the speed, data bits, parity
                               and stop bits the tool set on the line
 
@@ -105,7 +108,7 @@ int main(int argc, char** argv)
     enum {
         Type = 1000, Model, NoModel, DebugChar, ErrorOnWrongDebugChar, Device, NoDevices, InquiryPace, Link,
         StateFile, Transcript, SilentFrom, ErrorOn, WrongCount, NonNumeric, Noise, BareOk, Bursts, Seed, Echo,
-        AnswerDelay, VanishAfter, StallAnswer, StallMs, LineTimeOption, Set, Ignore, Help
+        AnswerDelay, VanishAfter, StallAnswer, StallMs, LineTimeOption, UartLineOption, Set, Ignore, Help
     };
     static const option longOptions[] = {
         {"type", required_argument, nullptr, Type},
@@ -135,6 +138,7 @@ int main(int argc, char** argv)
         {"stall-answer", required_argument, nullptr, StallAnswer},
         {"stall-ms", required_argument, nullptr, StallMs},
         {"line-time", no_argument, nullptr, LineTimeOption},
+        {"uart-line", no_argument, nullptr, UartLineOption},
         {"help", no_argument, nullptr, Help},
         {nullptr, 0, nullptr, 0},
     };
@@ -212,6 +216,7 @@ int main(int argc, char** argv)
         }
         case Echo: o.echo = true; break;
         case LineTimeOption: o.lineTime = true; break;
+        case UartLineOption: o.uartLine = true; break;
         case AnswerDelay: if (!needInt(o.answerDelayMs)) return usageError("bad --answer-delay"); break;
         case VanishAfter: if (!needInt(o.vanishAfterCommand)) return usageError("bad --vanish-after"); break;
         case StallAnswer: if (!needInt(o.stallAnswerOfCommand)) return usageError("bad --stall-answer"); break;
