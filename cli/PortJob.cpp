@@ -223,8 +223,10 @@ void SendWriteCommands(const TJobPlan& plan, TSession& session, TPortResult& res
     TWriteProgress& writing = result.Writing;
     writing.Commands = int(sequence.size());
     result.Held = Copy(session.Read);
-    // A write in progress finishes at the first interruption.
-    session.Line.SetStopRequest(StopAt(plan, StopAtOnce));
+    // A write in progress finishes at the first interruption. The second stops
+    // it before its next command, never while an answer is awaited: a command
+    // sent is known to be taken or not.
+    session.Line.SetStopRequest({});
     const TExchangeStep last = session.Line.Run(session.Exchange, session.Exchange.StartWriting(),
                                                 [&](const TExchangeStep& next) {
         if (next.Acknowledged) {
@@ -233,6 +235,8 @@ void SendWriteCommands(const TJobPlan& plan, TSession& session, TPortResult& res
             TakeWriteStep(done, session.Edit, *result.Held);
             result.WrittenFields += WriteStepFields(done);
         }
+        if (Level(plan) >= StopAtOnce && next.End == TExchangeEnd::None && !next.Report)
+            return false;
         if (!next.Command.isEmpty() && next.End == TExchangeEnd::None) {
             writing.Started = true;
             progress(QStringLiteral("writing"), ++step, steps);

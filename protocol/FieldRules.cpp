@@ -261,8 +261,15 @@ std::optional<QString> CheckValueForm(TFieldId id, const QByteArray& value)
         widest.Devices = MaxProductChoices;
         if (!CheckChangedValue(rule, value, widest, &accepted))
             return std::nullopt;
-        if (StoredAsText(id))
-            return std::nullopt;  // a text choice (a speed, say) the list lacks may be what a module holds
+        // A speed or stop bits the list lacks may be what a module holds, but
+        // only as a number; the parity is one of the list's words or nothing a
+        // module could hold.
+        if (id == TFieldId::BaudRate && (value.isEmpty() || !TextAccepted(TFieldKeys::Decimal, value)))
+            return QStringLiteral("\"%1\" is not a line speed (a number such as 9600)").arg(QString::fromLatin1(value));
+        if (id == TFieldId::StopBit && (value.count('.') > 1 || !TextAccepted(TFieldKeys::Decimal, QByteArray(value).replace('.', ""))))
+            return QStringLiteral("\"%1\" is not a number of stop bits").arg(QString::fromLatin1(value));
+        if (id == TFieldId::BaudRate || id == TFieldId::StopBit)
+            return std::nullopt;
         return CheckChangedValue(rule, value, widest, &accepted);
     }
     if (value.isEmpty() && rule.Required != TRequirement::None)

@@ -14,7 +14,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -93,11 +98,18 @@ class TestCli : public QObject
         return path;
     }
 
-    static TRun Cli(const QStringList& args, const QString& workingDirectory = {})
+    static TRun Cli(const QStringList& args, const QString& workingDirectory = {}, const QString& outputFile = {})
     {
         QProcess process;
         process.setWorkingDirectory(workingDirectory);
+        if (!outputFile.isEmpty())
+            process.setStandardOutputFile(outputFile);
         process.start(QStringLiteral(RADIOSET_CLI_EXE), args);
+        return Finish(process);
+    }
+
+    static TRun Finish(QProcess& process)
+    {
         TRun run;
         if (!process.waitForFinished(120000)) {
             process.kill();
@@ -240,12 +252,217 @@ private slots:
                  qPrintable(run.Err));
         // The table names every port with its result.
         QVERIFY(run.Err.contains(u"RESULT"_s));
-        QCOMPARE(run.Err.count(u" ok"_s), 2);
+        QCOMPARE(run.Err.count(QRegularExpression(u"\\sok$"_s, QRegularExpression::MultilineOption)), 2);
+        // And a last line that counts them and names the port that failed.
+        QVERIFY2(run.Err.endsWith(u"2 ok, 1 FAILED (%1)\n"_s.arg(failing)), qPrintable(run.Err));
     }
 
-    // A glob stands for the ports of the serial port dialog's list: the running
-    // virtual modules, not another pseudo-terminal that matches the same
-    // pattern; a link on disk counts when it leads to a listed port.
+    // Ctrl-C during a write: the write in progress finishes with "ATZ", the port
+    // waiting for its turn is not started, the table comes, exit 130. A second
+    // Ctrl-C stops the write between two commands and says how far it got.
+    void interruptedWrite_data()
+    {
+        QTest::addColumn<int>("interrupts");
+        QTest::newRow("once: the write finishes") << 1;
+        QTest::newRow("twice: stopped at once") << 2;
+    }
+    void interruptedWrite()
+    {
+        QFETCH(int, interrupts);
+        radiosim::Options paced;
+        paced.answerDelayMs = 40;
+        std::vector<radiosim::VirtualModule*> modules{&Start(paced), &Start(paced)};
+        const QString profile = File(u"name.ini"_s, "[BLUETOOTH]\nDEVICE NAME = UNIT-{n}\n");
+        QProcess process;
+        process.start(QStringLiteral(RADIOSET_CLI_EXE), QStringList{u"write"_s, profile, u"-j"_s, u"1"_s} + Ports(modules));
+        QVERIFY(process.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(WriteCommandCount(*modules[0]) >= 4, 30000);
+        for (int i = 0; i < interrupts; ++i) {
+            // Two signals sent together would arrive as one.
+            if (i > 0)
+                QTest::qWait(100);
+            ::kill(pid_t(process.processId()), SIGINT);
+        }
+        const TRun run = Finish(process);
+        QCOMPARE(run.Exit, 130);
+        const QString first = Port(*modules[0]).mid(5);
+        const QString second = Port(*modules[1]).mid(5);
+        const QString summary = interrupts == 1 ? u"1 ok, 1 INTERRUPTED (%1)"_s.arg(second)
+                                                : u"0 ok, 2 INTERRUPTED (%1, %2)"_s.arg(first, second);
+        QVERIFY2(run.Err.contains(u"RESULT"_s) && run.Err.contains(summary), qPrintable(run.Err));
+        QVERIFY2(run.Err.contains(Port(*modules[1]).mid(5) + u": INTERRUPTED before it started: nothing sent"_s),
+                 qPrintable(run.Err));
+        QVERIFY(modules[1]->receivedBytes().empty());
+        const int written = WriteCommandCount(*modules[0]);
+        if (interrupts == 1) {
+            QCOMPARE(written, 22);
+            QCOMPARE(modules[0]->receivedCommands().back(), std::string("ATZ"));
+            QCOMPARE(modules[0]->settings().at("DeviceName"), std::string("UNIT-1"));
+        } else {
+            QVERIFY(written < 22);
+            QVERIFY(modules[0]->receivedCommands().back() != std::string("ATZ"));
+            // Every command sent was answered: the count said is the count the module took.
+            QVERIFY2(run.Err.contains(u"INTERRUPTED after %1 of 22 write commands: the module is partly written, not "
+                                      "restarted; write it again"_s.arg(written)),
+                     qPrintable(run.Err));
+        }
+    }
+
+    // A command refused or left unanswered half-way: the port's line says which
+    // command, how many were taken and what to do; the JSON's settings are what
+    // the module holds, and its written list names what it took.
+    void partlyWritten_data()
+    {
+        QTest::addColumn<bool>("silent");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("refused") << false
+                                 << u"ERROR RECEIVED: Error Data was received, Write Command Number : 11, Command : "
+                                    "AT+BTUART; \"AT+BTUART,9600,e,1\" refused after 11 of 22 write commands"_s;
+        // Commands: the debug character, 2 of the handshake, 18 of the reading, then the writes.
+        QTest::newRow("unanswered") << true
+                                    << u"WRITING ERROR: Response Data was not received for Write Command, Write "
+                                       "Command Number : 11; \"AT+BTUART,9600,e,1\" not answered after 11 of 22 "
+                                       "write commands"_s;
+    }
+    void partlyWritten()
+    {
+        QFETCH(bool, silent);
+        QFETCH(QString, message);
+        radiosim::Options faulty;
+        if (silent)
+            faulty.silentFromCommand = 1 + 2 + 18 + 11 + 1;
+        else
+            faulty.errorOnCommandPrefix = "AT+BTUART";
+        auto& module = Start(faulty);
+        const QString profile = File(u"two.ini"_s, "[BLUETOOTH]\nDEVICE NAME = PART-1\n[UART]\nPARITY BIT = Even\n");
+        const TRun run = Cli({u"write"_s, profile, u"--format"_s, u"json"_s, u"-p"_s, Port(module)});
+        QCOMPARE(run.Exit, 1);
+        QVERIFY2(run.Err.contains(message + u": the module is partly written, not restarted; write it again"_s),
+                 qPrintable(run.Err));
+        QCOMPARE(module.settings().at("DeviceName"), std::string("PART-1"));
+        QCOMPARE(module.settings().at("ParityBit"), std::string("N"));
+        QVERIFY(module.receivedCommands().back() != std::string("ATZ"));
+
+        const QJsonObject port = QJsonDocument::fromJson(run.Out.toUtf8()).array().at(0).toObject();
+        const QJsonObject settings = port.value(u"settings"_s).toObject();
+        QCOMPARE(settings.value(u"BLUETOOTH"_s).toObject().value(u"DEVICE NAME"_s).toString(), u"PART-1"_s);
+        QCOMPARE(settings.value(u"UART"_s).toObject().value(u"PARITY BIT"_s).toString(), u"None"_s);
+        const QJsonArray written = port.value(u"written"_s).toArray();
+        QVERIFY(written.contains(u"BLUETOOTH.DEVICE NAME"_s) && written.contains(u"SYSTEM.DEBUG CHARACTER (HEXA)"_s));
+        QVERIFY(!written.contains(u"UART.PARITY BIT"_s) && !written.contains(u"UART.BAUDRATE"_s));
+        const QJsonObject write = port.value(u"write"_s).toObject();
+        QCOMPARE(write.value(u"acknowledged"_s).toInt(), 11);
+        QCOMPARE(write.value(u"failed_command"_s).toString(), u"AT+BTUART,9600,e,1"_s);
+        QCOMPARE(write.value(u"state"_s).toString(), u"partly written"_s);
+    }
+
+    // A module restarts at the speed just written, and only hears that speed:
+    // --verify reconnects with the UART settings written. A module that cannot
+    // be reached again after a good write fails the verify, not the connection.
+    void verifyAfterASpeedChange_data()
+    {
+        QTest::addColumn<bool>("silentAfterRestart");
+        QTest::newRow("reconnected at 38400") << false;
+        QTest::newRow("no answer after the restart") << true;
+    }
+    void verifyAfterASpeedChange()
+    {
+        QFETCH(bool, silentAfterRestart);
+        radiosim::Options options;
+        options.uartLine = true;
+        if (silentAfterRestart)
+            options.silentFromCommand = 1 + 2 + 18 + 22 + 1 + 1;  // the debug character after "ATZ"
+        auto& module = Start(options);
+        // The model changes its speed in the fourth connection mode only.
+        const QString profile = File(u"fast.ini"_s, "[SYSTEM]\nCONNECTION MODE = MODE 4\n[UART]\nBAUDRATE = 38400\n");
+        const TRun run = Cli({u"write"_s, profile, u"--verify"_s, u"-p"_s, Port(module)});
+        QCOMPARE(module.settings().at("BaudRate"), std::string("38400"));
+        if (!silentAfterRestart) {
+            QVERIFY2(run.Exit == 0, qPrintable(run.Err));
+            QCOMPARE(module.receivedCommands().back(), std::string("ATZ"));
+            QVERIFY(module.receivedCommands().size() > 1 + 2 + 18 + 22 + 1 + 3 + 18);
+        } else {
+            QCOMPARE(run.Exit, 1);
+            QVERIFY2(run.Err.contains(u"VERIFY ERROR: written; could not reconnect to verify: CONNECTING ERROR"_s),
+                     qPrintable(run.Err));
+        }
+    }
+
+    // Every output is opened before any port is touched; one file cannot take
+    // several ports; a standard output that cannot be written fails the run.
+    void outputsBeforeAnyPort_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("json, one file, two ports")
+            << QStringList{u"--format"_s, u"json"_s, u"-o"_s, u"{dir}/all.json"_s}
+            << u"several ports: give -o with \"{port}\" in the name, one file per port"_s;
+        QTest::newRow("a folder that is not there")
+            << QStringList{u"-o"_s, u"{dir}/none/x-{port}.ini"_s} << u"{dir}/none/x-"_s;
+    }
+    void outputsBeforeAnyPort()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, message);
+        args.replaceInStrings(u"{dir}"_s, m_dir.path());
+        message.replace(u"{dir}"_s, m_dir.path());
+        std::vector<radiosim::VirtualModule*> modules{&Start(), &Start()};
+        const TRun run = Cli(QStringList{u"read"_s} + Ports(modules) + args);
+        QCOMPARE(run.Exit, 2);
+        QVERIFY2(run.Err.contains(message), qPrintable(run.Err));
+        for (auto* m : modules)
+            QVERIFY(m->receivedBytes().empty());
+    }
+    void fullStandardOutputFailsTheRun()
+    {
+        auto& module = Start();
+        const TRun run = Cli({u"read"_s, u"-p"_s, Port(module)}, {}, u"/dev/full"_s);
+        QCOMPARE(run.Exit, 1);
+        QVERIFY2(run.Err.contains(u"OUTPUT ERROR: standard output: No space left on device"_s), qPrintable(run.Err));
+        QVERIFY2(run.Err.contains(u"0 ok, 1 FAILED (output)"_s) || run.Err.contains(u"1 ok, 1 FAILED (output)"_s),
+                 qPrintable(run.Err));
+    }
+
+    // A link and its target are one device: one job, and a warning naming both.
+    void sameDeviceTwiceIsOneJob()
+    {
+        auto& module = Start();
+        const QString link = m_dir.filePath(u"mod"_s);
+        QVERIFY(QFile::link(Port(module), link));
+        const TRun run = Cli({u"identify"_s, u"--format"_s, u"json"_s, u"-p"_s, link, u"-p"_s, Port(module)});
+        QVERIFY2(run.Exit == 0, qPrintable(run.Err));
+        QCOMPARE(run.Out.count(u"\"port\""_s), 1);
+        QVERIFY2(run.Err.contains(u"warning: %1 is the same device as %2"_s.arg(Port(module), link)), qPrintable(run.Err));
+        int wakes = 0;
+        for (const std::string& command : module.receivedCommands())
+            wakes += command == "<1E>" ? 1 : 0;
+        QCOMPARE(wakes, 1);
+    }
+
+    // A glob of the user's own links outside /dev (to pseudo-terminals no list
+    // knows) takes them in natural order: {n} of ttyX10 is 3, not 2.
+    void globOfOwnLinksInNaturalOrder()
+    {
+        QDir dir(m_dir.path());
+        QVERIFY(dir.mkpath(u"links"_s));
+        std::map<QString, radiosim::VirtualModule*> byName;
+        for (const QString& name : {u"ttyX10"_s, u"ttyX1"_s, u"ttyX2"_s}) {
+            auto& module = Start();
+            QVERIFY(QFile::link(Port(module), dir.filePath(u"links/"_s + name)));
+            byName[name] = &module;
+        }
+        const QString profile = File(u"n.ini"_s, "[BLUETOOTH]\nDEVICE NAME = N{n}\n");
+        const TRun run = Cli({u"write"_s, profile, u"-q"_s, u"-p"_s, dir.filePath(u"links/ttyX*"_s)});
+        QVERIFY2(run.Exit == 0, qPrintable(run.Err));
+        QCOMPARE(byName[u"ttyX1"_s]->settings().at("DeviceName"), std::string("N1"));
+        QCOMPARE(byName[u"ttyX2"_s]->settings().at("DeviceName"), std::string("N2"));
+        QCOMPARE(byName[u"ttyX10"_s]->settings().at("DeviceName"), std::string("N3"));
+    }
+
+    // A glob below /dev stands for the ports of the serial port dialog's list:
+    // the running virtual modules, not another pseudo-terminal that matches the
+    // same pattern; a link on disk counts when it leads to a listed port, or,
+    // outside /dev, when it is the user's own and leads to a terminal.
     void globsMatchTheListedPortsOnly()
     {
         QTemporaryDir runtime;
@@ -277,10 +494,13 @@ private slots:
 
         const TRun linked = Cli({u"identify"_s, u"-q"_s, u"--format"_s, u"json"_s, u"-p"_s,
                                  runtime.filePath(u"links/*"_s)});
+        // Outside /dev the user's own links are taken, also to a terminal no list knows.
         QVERIFY2(linked.Exit == 0, qPrintable(linked.Err));
-        QCOMPARE(linked.Out.count(u"\"port\""_s), 1);
+        QCOMPARE(linked.Out.count(u"\"port\""_s), 2);
         QVERIFY2(linked.Out.contains(runtime.filePath(u"links/listed"_s)), qPrintable(linked.Out));
-        QVERIFY(unlisted.receivedBytes().empty());
+        QVERIFY2(linked.Out.contains(runtime.filePath(u"links/unlisted"_s)), qPrintable(linked.Out));
+        QVERIFY(!unlisted.receivedBytes().empty());
+        unlisted.clearTranscript();
 
         for (auto* m : listed)
             m->stop();
@@ -315,6 +535,10 @@ private slots:
                                << u":3: SECURITY.PIN CODE: given twice (first on line 2)"_s;
         QTest::newRow("open quote") << QByteArray("[SECURITY]\nPIN CODE = \"12\n") << QStringList()
                                     << u":2: SECURITY.PIN CODE: the quoted value has no closing quote"_s;
+        QTest::newRow("not a speed") << QByteArray("[UART]\nBAUDRATE = abc\n") << QStringList()
+                                     << u":2: UART.BAUDRATE: \"abc\" is not a line speed"_s;
+        QTest::newRow("not a parity") << QByteArray("[UART]\n\nPARITY BIT = Mark\n") << QStringList()
+                                      << u":3: UART.PARITY BIT: \"Mark\" is not one of: None, Even, Odd"_s;
         QTest::newRow("--set key") << QByteArray("[SECURITY]\nPIN CODE = 1\n")
                                    << QStringList{u"--set"_s, u"UART.SPEED=9600"_s} << u"--set: UART.SPEED: unknown setting"_s;
     }

@@ -100,6 +100,7 @@ ModuleCore::ModuleCore(const Options& options)
     , m_activeDebugChar(options.debugChar)
 {
     m_settings = factorySettings();
+    m_activeUart = storedUart();
 }
 
 std::string ModuleCore::serviceNameForProfile(int profile)
@@ -157,12 +158,12 @@ void ModuleCore::set(const std::string& name, const std::string& value)
 void ModuleCore::setSetting(const std::string& name, const std::string& value)
 {
     set(name, value);
+    // Set from outside, as the module was before it started: it runs at it.
+    m_activeUart = storedUart();
 }
 
-UartSettings ModuleCore::activeUart() const
+UartSettings ModuleCore::storedUart() const
 {
-    if (m_restarted)
-        return m_restartedUart;
     const auto get = [this](const char* name) {
         const auto it = m_settings.find(name);
         return it == m_settings.end() ? std::string() : it->second;
@@ -172,8 +173,7 @@ UartSettings ModuleCore::activeUart() const
 
 void ModuleCore::restart()
 {
-    m_restartedUart = UartSettings{m_settings["BaudRate"], m_settings["ParityBit"], m_settings["StopBit"]};
-    m_restarted = true;
+    m_activeUart = storedUart();
     m_configuration = false;
     unsigned long value = 0;
     // A stored debug character that is not a byte keeps the one in use.

@@ -30,9 +30,9 @@ public:
     bool configuration() const { return m_configuration; }
     unsigned char activeDebugChar() const { return m_activeDebugChar; }
     void enterConfiguration() { m_configuration = true; }
-    // The UART settings the module runs at: those stored at its last restart,
-    // and the stored ones until its first.
-    UartSettings activeUart() const;
+    // The UART settings the module runs at: those stored when it started or
+    // last restarted.
+    const UartSettings& activeUart() const { return m_activeUart; }
 
     // One command line (without its CR) in configuration mode.
     std::vector<Answer> command(const std::string& line);
@@ -52,13 +52,13 @@ private:
     std::string infoText(int query) const;
     void set(const std::string& name, const std::string& value);
     void restart();
+    UartSettings storedUart() const;
 
     const Options& m_options;
     std::map<std::string, std::string> m_settings;
     bool m_configuration = false;
     unsigned char m_activeDebugChar;
-    bool m_restarted = false;
-    UartSettings m_restartedUart;
+    UartSettings m_activeUart;
     unsigned long m_revision = 0;
 };
 
