@@ -63,22 +63,27 @@ Options:
       --products FILE     the product list (OPMODE / NUMBEROFDEVICE per model);
                           default: Setup/config.ini beside the program
   -o, --output FILE       read: write the profile here; "{port}" in the name gives
-                          one file per port (needed for several ports, unless
-                          --format json); without it the profile goes to stdout
+                          one file per port (needed for several ports); without
+                          it the profile goes to stdout (several ports: --format
+                          json). Every file is opened before any port is touched
       --format ini|json   output format (default ini); json prints one object
                           per port: port, result, error, warnings, time_ms,
                           module, settings by section and key, and for write
                           --dry-run the commands, for search the devices found
       --set SECTION.KEY=VALUE   write: add or override one entry, e.g.
                           --set "BLUETOOTH.DEVICE NAME=SENSOR-{n}"
-      --verify            write: reconnect, read back and compare; any difference
-                          fails that port
+      --verify            write: reconnect with the UART speed, parity, stop bits
+                          and debug character just written (the module restarts
+                          with them), read back and compare; any difference fails
+                          that port
       --dry-run           write: identify and read each module, check the profile
                           against it, print the commands; write nothing
-  -j, --jobs N            ports handled at once (default: all)
+  -j, --jobs N            ports handled at once (default: all); the ports are
+                          told apart by device: a link and its target are one
   -q, --quiet             no progress and no table; errors only
   -v, --verbose           also every command and answer
   -h, --help              this text
+      --version           the program's version
 
 Profile format (INI; what "read" writes):
   ; comment  or  # comment
@@ -99,9 +104,12 @@ Profile format (INI; what "read" writes):
   matched without regard to letter case. A value is taken up to the end of the
   line without surrounding blanks; "quoted" values keep blanks and take \\, \"
   and \xHH. A profile may name only some keys: the others keep the module's
-  values. In any value {n} is the port's place in the list (from 1), {port} its
-  base name, {local} the module's local address and {local4} its last four
-  characters ("{{" for a lone "{"), e.g. DEVICE NAME = SENSOR-{local4}.
+  values. In any value {n} is the port's place in the list of ports (from 1, in
+  the order the -p options give them, a glob's ports in natural order: ttyUSB2
+  before ttyUSB10), so it changes when adapters come and go; {port} is its base
+  name, {local} the module's local address and {local4} its last four
+  characters ("{{" for a lone "{"). {local4} stays with the module: the stable
+  choice for names, e.g. DEVICE NAME = SENSOR-{local4}.
 
   The pages' rules hold: lengths, accepted characters, ranges (INQUIRY ACCESS
   CODE 00 ~ 3F, ...), required fields, the product list's choices for the
@@ -109,12 +117,24 @@ Profile format (INI; what "read" writes):
   "MODE 4", and OPERATION MODE "MODE 0" with one device and RX BUFFER SIZE 0.
   A value equal to what the module holds is always accepted. A key the module
   type lacks (a legacy module's CLASS OF DEVICE, ...) is skipped with a warning.
-  A malformed file, an unknown section or key, a value no module could hold, or
-  an unknown placeholder stops everything before any port is opened (exit 2);
-  a value out of the rules for a particular module fails that port only.
+  A malformed file, an unknown section or key, an unknown placeholder, or a
+  value no module could hold (not a number where a number goes, BAUDRATE
+  included; not one of a list's words; not hexadecimal where hex goes) stops
+  everything before any port is opened (exit 2), naming file, line and key.
+  Lengths, ranges and the rules of a module type or model are checked per
+  module: a value out of them fails that port only.
 
-Exit status: 0 every port succeeded; 1 at least one port failed; 2 usage or
-profile error (nothing was sent to any port).
+Interrupting (Ctrl-C, SIGTERM): no new port is started and no new write; the
+writes in progress finish and restart their modules; then the table, exit 130.
+A second Ctrl-C stops at once, between two commands, and says per port how far
+it got. A write that stops after its first command (refused, unanswered,
+interrupted) leaves the module partly written and in its configuration mode, not
+restarted; the port's line says which command and how many were acknowledged;
+write it again.
+
+Exit status: 0 every port succeeded; 1 at least one port or an output failed;
+2 usage or profile error, or an output that cannot be opened (nothing was sent
+to any port); 130 interrupted.
 )";
 
 int UsageError(const QString& message)
@@ -200,6 +220,9 @@ int main(int argc, char** argv)
         QString v;
         if (name == QStringLiteral("-h") || name == QStringLiteral("--help")) {
             std::fputs(Usage, stdout);
+            return 0;
+        } else if (name == QStringLiteral("--version")) {
+            std::fputs("radioset-cli " RADIOSET_CLI_VERSION "\n", stdout);
             return 0;
         } else if (name == QStringLiteral("-p") || name == QStringLiteral("--port")) {
             if (!value(&v))

@@ -13,8 +13,13 @@ const QString RetryConnect = QStringLiteral(
 
 QString TReport::OneLine() const
 {
-    QString detail = Detail;
-    detail.replace(QStringLiteral("\r\n"), QStringLiteral(", "));
+    // The lines joined as sentences: after a full stop a blank, otherwise a comma.
+    QString detail;
+    for (const QString& line : Detail.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)) {
+        if (!detail.isEmpty())
+            detail += detail.endsWith(u'.') ? QStringLiteral(" ") : QStringLiteral(", ");
+        detail += line;
+    }
     while (detail.endsWith(u' ') || detail.endsWith(u','))
         detail.chop(1);
     return Title + QStringLiteral(": ") + detail;

@@ -575,10 +575,10 @@ private slots:
         QTest::newRow("pts/N, not in the folder: under /dev") << u"{pts}"_s << false << u"{pts}"_s << QString();
         QTest::newRow("held, named by its link")
             << u"./mod1"_s << true << u"mod1"_s
-            << u"SERIAL OPEN ERROR: COM Port Opening Failed., This port has already opened by other program., Held by "_s;
+            << u"SERIAL OPEN ERROR: COM Port Opening Failed. This port has already opened by other program. Held by "_s;
         QTest::newRow("a bare name in neither place")
             << u"ttyNOSUCH0"_s << false << u"ttyNOSUCH0"_s
-            << u"SERIAL OPEN ERROR: COM Port Opening Failed., This port does not exist on this computer"_s;
+            << u"SERIAL OPEN ERROR: COM Port Opening Failed. This port does not exist on this computer"_s;
     }
 
     void relativePortPaths()
@@ -644,7 +644,7 @@ private slots:
         QCOMPARE(run.Exit, 1);
         const QString first = Port(*modules[0]).mid(5);
         const QString second = Port(*modules[1]).mid(5);
-        QVERIFY2(run.Err.contains(first + u": SERIAL OPEN ERROR: COM Port Opening Failed., This port has already opened by other program."_s),
+        QVERIFY2(run.Err.contains(first + u": SERIAL OPEN ERROR: COM Port Opening Failed. This port has already opened by other program."_s),
                  qPrintable(run.Err));
         QVERIFY2(run.Err.contains(second + u": SERIAL PORT DISAPPEARED"_s) || run.Err.contains(second + u": READING ERROR"_s),
                  qPrintable(run.Err));
