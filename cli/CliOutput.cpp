@@ -2,8 +2,12 @@
 #include "CliOutput.h"
 
 #include <QFile>
+#include <QHash>
 #include <QJsonArray>
 #include <QSaveFile>
+
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <cstdio>
 
@@ -12,6 +16,28 @@ namespace {
 constexpr int BarWidth = 20;
 // A terminal is redrawn at most this often, whatever the number of ports.
 constexpr auto RedrawInterval = std::chrono::milliseconds(50);
+
+// A stage left, as the pipe's line says it was reached.
+QString StageReached(const QString& doing)
+{
+    static const QHash<QString, QString> reached{
+        {QStringLiteral("connecting"), QStringLiteral("connected")},
+        {QStringLiteral("reading"), QStringLiteral("read")},
+        {QStringLiteral("writing"), QStringLiteral("written")},
+        {QStringLiteral("verifying"), QStringLiteral("verified")},
+        {QStringLiteral("identifying"), QStringLiteral("identified")},
+        {QStringLiteral("checking role"), QStringLiteral("role checked")},
+        {QStringLiteral("searching"), QStringLiteral("searched")},
+        {QStringLiteral("initialising"), QStringLiteral("initialised")},
+    };
+    return reached.value(doing);
+}
+
+QString Cut(const QString& line, int width)
+{
+    // The last column stays free: a line that fills it wraps on some terminals.
+    return line.size() < width ? line : line.left(qMax(0, width - 1));
+}
 
 QString Seconds(qint64 ms)
 {
@@ -29,6 +55,79 @@ TProgressBoard::TProgressBoard(const QStringList& ports, bool quiet, bool termin
         row.Port = PortName(port);
         m_rows.push_back(row);
     }
+    AskSize();
+}
+
+void TProgressBoard::AskSize()
+{
+    winsize size{};
+    if (m_terminal && ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0) {
+        m_width = size.ws_col;
+        m_height = size.ws_row;
+    }
+}
+
+QStringList TProgressBoard::Lines(int width, int height) const
+{
+    if (width <= 0)
+        width = 80;
+    if (height <= 0)
+        height = 24;
+    QStringList lines;
+    // A row or two stay free for the line the cursor rests on.
+    if (int(m_rows.size()) <= height - 1) {
+        for (const TRow& row : m_rows)
+            lines.append(Cut(RowText(row), width));
+        return lines;
+    }
+    int waiting = 0;
+    int busy = 0;
+    int done = 0;
+    int failed = 0;
+    QList<const TRow*> shown;
+    for (const TRow& row : m_rows) {
+        if (row.Finished && row.Failed) {
+            ++failed;
+            shown.append(&row);
+        } else if (row.Finished) {
+            ++done;
+        } else if (row.Doing == QStringLiteral("waiting")) {
+            ++waiting;
+        } else {
+            ++busy;
+            shown.append(&row);
+        }
+    }
+    lines.append(Cut(QStringLiteral("%1 ports: %2 waiting, %3 busy, %4 done, %5 FAILED")
+                         .arg(m_rows.size())
+                         .arg(waiting)
+                         .arg(busy)
+                         .arg(done)
+                         .arg(failed),
+                     width));
+    const int room = qMax(0, height - 2);
+    for (int i = 0; i < int(shown.size()) && int(lines.size()) <= room; ++i) {
+        if (int(lines.size()) == room && i < int(shown.size()) - 1) {
+            lines.append(Cut(QStringLiteral("... and %1 more").arg(shown.size() - i), width));
+            break;
+        }
+        lines.append(Cut(RowText(*shown.at(i)), width));
+    }
+    return lines;
+}
+
+void TProgressBoard::Reached(TRow& row, const QString& doing)
+{
+    if (doing == row.Doing)
+        return;
+    const QString reached = StageReached(row.Doing);
+    row.Doing = doing;
+    if (m_quiet || m_terminal || reached.isEmpty())
+        return;
+    std::fprintf(stderr, "%s: %s%s\n", qPrintable(row.Port), qPrintable(reached),
+                 reached == QStringLiteral("connected") && !row.Model.isEmpty()
+                     ? qPrintable(QStringLiteral(" (%1)").arg(QString::fromLatin1(row.Model)))
+                     : "");
 }
 
 QString TProgressBoard::RowText(const TRow& row) const
@@ -47,13 +146,42 @@ QString TProgressBoard::RowText(const TRow& row) const
 
 void TProgressBoard::Print(const QString& line)
 {
-    // Called under the lock. On a terminal the board is taken away first and
-    // drawn again below the line.
-    if (m_terminal && m_drawn) {
-        std::fprintf(stderr, "\x1b[%zuA\r\x1b[J", m_rows.size());
-        m_drawn = false;
+    // Called under the lock. On a terminal the line takes the board's place and
+    // the board is drawn again below it.
+    if (m_terminal && m_drawn && !m_quiet) {
+        Paint(&line);
+        return;
     }
     std::fprintf(stderr, "%s\n", qPrintable(line));
+}
+
+void TProgressBoard::Paint(const QString* message)
+{
+    // Each line is written over the one before, cleared to its end; the screen
+    // is never cleared whole, which some terminals keep in their scrollback.
+    const int previous = m_drawn ? m_drawnLines : 0;
+    if (previous > 0)
+        std::fprintf(stderr, "\x1b[%dA", previous);
+    int rows = 0;
+    if (message) {
+        std::fprintf(stderr, "\r\x1b[K%s\n", qPrintable(*message));
+        const int width = m_width > 0 ? m_width : 80;
+        rows += qMax(1, int((message->size() + width - 1) / width));
+    }
+    const QStringList lines = m_quiet ? QStringList() : Lines(m_width, m_height);
+    for (const QString& line : lines)
+        std::fprintf(stderr, "\r\x1b[K%s\n", qPrintable(line));
+    rows += int(lines.size());
+    // What is left of a longer board below is cleared, and the cursor goes back
+    // up to the line below the board.
+    if (const int extra = previous - rows; extra > 0) {
+        for (int i = 0; i < extra; ++i)
+            std::fprintf(stderr, "\x1b[K\n");
+        std::fprintf(stderr, "\x1b[%dA", extra);
+    }
+    std::fflush(stderr);
+    m_drawnLines = int(lines.size());
+    m_drawn = true;
 }
 
 void TProgressBoard::Redraw(bool force)
@@ -64,12 +192,7 @@ void TProgressBoard::Redraw(bool force)
     if (!force && m_drawn && now - m_lastDraw < RedrawInterval)
         return;
     m_lastDraw = now;
-    if (m_drawn)
-        std::fprintf(stderr, "\x1b[%zuA", m_rows.size());
-    for (const TRow& row : m_rows)
-        std::fprintf(stderr, "\r\x1b[K%s\n", qPrintable(RowText(row)));
-    std::fflush(stderr);
-    m_drawn = true;
+    Paint(nullptr);
 }
 
 void TProgressBoard::Started(int index)
@@ -84,11 +207,9 @@ void TProgressBoard::Update(int index, const QByteArray& model, const QString& d
     const std::lock_guard lock(m_lock);
     TRow& row = m_rows[size_t(index)];
     row.Model = model;
-    row.Doing = doing;
+    Reached(row, doing);
     row.Step = step;
     row.Steps = steps;
-    if (!m_quiet && !m_terminal)
-        std::fprintf(stderr, "%s\n", qPrintable(RowText(row)));
     Redraw(false);
 }
 
@@ -98,6 +219,10 @@ void TProgressBoard::Finished(int index, const TPortResult& result)
     TRow& row = m_rows[size_t(index)];
     row.Model = result.Module.Model;
     row.Finished = true;
+    row.Failed = !result.Ok;
+    // The stage a port succeeds in is reached; one it fails in is not.
+    if (result.Ok)
+        Reached(row, QStringLiteral("done"));
     row.Doing = result.Ok ? QStringLiteral("done")
                 : result.Interrupted ? QStringLiteral("INTERRUPTED")
                                      : QStringLiteral("FAILED");
@@ -110,8 +235,6 @@ void TProgressBoard::Finished(int index, const TPortResult& result)
     // Errors are shown even when quiet.
     if (!result.Ok)
         Print(QStringLiteral("%1: %2").arg(row.Port, result.Error));
-    if (!m_quiet && !m_terminal)
-        std::fprintf(stderr, "%s\n", qPrintable(RowText(row)));
     Redraw(true);
 }
 
@@ -132,6 +255,14 @@ void TProgressBoard::Notice(const QString& line)
 void TProgressBoard::Resized()
 {
     const std::lock_guard lock(m_lock);
+    // The terminal may have rewrapped the old board: clear the screen below the
+    // cursor's row and draw it anew from there.
+    AskSize();
+    // Rows of the old board that the terminal may have rewrapped or pushed out
+    // are not counted on: the board is drawn anew from as far up as it can
+    // have reached.
+    if (m_drawn)
+        m_drawnLines = qMin(m_drawnLines, qMax(0, m_height - 1));
     Redraw(true);
 }
 

@@ -11,8 +11,12 @@
 #include <vector>
 
 // What the program prints while the ports run and after: progress on standard
-// error (one redrawn line per port on a terminal, plain lines otherwise), each
-// port's errors and warnings as they happen, and a table at the end.
+// error, each port's errors and warnings as they happen, and a table at the end.
+// On a terminal the progress is a board redrawn in place: one row per port, cut
+// to the terminal's width, or, with more ports than the terminal has rows, a
+// compact view (the counts, and the ports busy or failed). Otherwise one line
+// per port and state it reaches (connected, read, written, verified), never one
+// per step.
 class TProgressBoard
 {
 public:
@@ -29,6 +33,10 @@ public:
     // The table, then a line for a failed output, then the count of each outcome.
     void Done(const std::vector<TPortResult>& results, const QString& outputError = {});
 
+    // The board's lines for a terminal of this size (a width or height of 0:
+    // unknown, taken as 80 by 24).
+    QStringList Lines(int width, int height) const;
+
 private:
     struct TRow
     {
@@ -38,10 +46,16 @@ private:
         int Step = 0;
         int Steps = 0;
         bool Finished = false;
+        bool Failed = false;
     };
 
     QString RowText(const TRow& row) const;
+    // Called under the lock: the terminal's size, asked again after a resize.
+    void AskSize();
+    // Called under the lock: a line for a pipe when the row leaves a stage.
+    void Reached(TRow& row, const QString& doing);
     void Redraw(bool force);
+    void Paint(const QString* message);
     void Print(const QString& line);
 
     std::mutex m_lock;
@@ -49,6 +63,9 @@ private:
     bool m_quiet;
     bool m_terminal;
     bool m_drawn = false;
+    int m_drawnLines = 0;
+    int m_width = 0;
+    int m_height = 0;
     std::chrono::steady_clock::time_point m_lastDraw;
 };
 

@@ -459,6 +459,28 @@ private slots:
         QCOMPARE(byName[u"ttyX10"_s]->settings().at("DeviceName"), std::string("N3"));
     }
 
+    // Piped, the progress is one line per port and state reached, never one per
+    // step: 16 ports written give 3 lines each, then the table and its count.
+    void pipedProgressIsOneLinePerState()
+    {
+        std::vector<radiosim::VirtualModule*> modules;
+        for (int i = 0; i < 16; ++i)
+            modules.push_back(&Start());
+        const QString profile = File(u"name.ini"_s, "[BLUETOOTH]\nDEVICE NAME = UNIT-{n}\n");
+        const TRun run = Cli(QStringList{u"write"_s, profile} + Ports(modules));
+        QVERIFY2(run.Exit == 0, qPrintable(run.Err));
+        const QStringList lines = run.Err.split(u'\n', Qt::SkipEmptyParts);
+        for (auto* m : modules) {
+            const QString name = Port(*m).mid(5);
+            QCOMPARE(lines.count(name + u": connected (QN7201)"_s), 1);
+            QCOMPARE(lines.count(name + u": read"_s), 1);
+            QCOMPARE(lines.count(name + u": written"_s), 1);
+        }
+        // 48 progress lines, the table's heading, 16 rows and the count.
+        QCOMPARE(lines.size(), 16 * 3 + 1 + 16 + 1);
+        QCOMPARE(lines.last(), u"16 ok"_s);
+    }
+
     // A glob below /dev stands for the ports of the serial port dialog's list:
     // the running virtual modules, not another pseudo-terminal that matches the
     // same pattern; a link on disk counts when it leads to a listed port, or,
