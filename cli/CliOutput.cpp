@@ -164,7 +164,8 @@ void TProgressBoard::Paint(const QString* message)
         std::fprintf(stderr, "\x1b[%dA", previous);
     int rows = 0;
     if (message) {
-        std::fprintf(stderr, "\r\x1b[K%s\n", qPrintable(*message));
+        // Cleared after it too: the last row of a message that wraps.
+        std::fprintf(stderr, "\r\x1b[K%s\x1b[K\n", qPrintable(*message));
         const int width = m_width > 0 ? m_width : 80;
         rows += qMax(1, int((message->size() + width - 1) / width));
     }

@@ -86,8 +86,12 @@ TExchangeStep RunOrFail(TSession& session, TExchangeStep first, const TModuleLin
     if (last.Report)
         throw TFailure{last.Report->OneLine()};
     if (last.End == TExchangeEnd::None) {
-        if (Level(session.Plan) != NotInterrupted)
-            throw Interruption(QStringLiteral("before its end: nothing written"));
+        if (Level(session.Plan) != NotInterrupted) {
+            const qint32 mode = session.State.CommMode;
+            throw Interruption(mode == ModeConnecting ? QStringLiteral("while connecting: nothing written")
+                               : mode == ModeReading  ? QStringLiteral("while reading: nothing written")
+                                                      : QStringLiteral("before its end: nothing written"));
+        }
         throw TFailure{QStringLiteral("the exchange with the module stopped before its end")};
     }
     return last;
