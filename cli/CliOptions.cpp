@@ -53,7 +53,10 @@ Options:
       --format ini|json   output format (default ini); json prints one object
                           per port: port, result, error, warnings, time_ms,
                           module, settings by section and key, and for write
-                          --dry-run the commands, for search the devices found
+                          --dry-run the changes and commands, for a write that
+                          began how far it got (write, written: the keys the
+                          module acknowledged; settings: what it holds), for
+                          search the devices found
       --set SECTION.KEY=VALUE   write: add or override one entry, e.g.
                           --set "BLUETOOTH.DEVICE NAME=SENSOR-{n}"
       --verify            write: reconnect with the UART speed, parity, stop bits
@@ -61,7 +64,9 @@ Options:
                           with them), read back and compare; any difference fails
                           that port
       --dry-run           write: identify and read each module, check the profile
-                          against it, print the commands; write nothing
+                          against it and print what would change
+                          ("BLUETOOTH.DEVICE NAME: RADIOSIM -> SENSOR-0001"),
+                          with -v also the commands; write nothing
   -j, --jobs N            ports handled at once (default: all); the ports are
                           told apart by device: a link and its target are one
   -q, --quiet             no progress and no table; errors only

@@ -374,6 +374,15 @@ QJsonObject ResultJson(const TPortResult& r, const TJobPlan& plan)
         object[QStringLiteral("write")] = writing;
     }
     if (plan.Command == TCliCommand::Write && plan.DryRun) {
+        QJsonArray changes;
+        for (const TPortResult::TChange& change : r.Changes) {
+            const TFieldRule& rule = FieldRule(change.Id);
+            changes.append(QJsonObject{
+                {QStringLiteral("key"), QString::fromLatin1(rule.Section) + u'.' + QString::fromLatin1(rule.Caption)},
+                {QStringLiteral("from"), text(change.From)},
+                {QStringLiteral("to"), text(change.To)}});
+        }
+        object[QStringLiteral("changes")] = changes;
         QJsonArray commands;
         for (QByteArray c : r.Commands) {
             c.chop(1);
@@ -409,10 +418,20 @@ QByteArray ResultText(const TPortResult& r, const TJobPlan& plan, bool severalPo
             out += ProfileText(r.Module, *r.Read, r.Port);
         break;
     case TCliCommand::Write:
+        // A dry run says what would change; the commands are in the JSON (and --verbose).
         if (plan.DryRun) {
-            for (QByteArray c : r.Commands) {
-                c.chop(1);
-                out += (severalPorts ? name + ": " : QByteArray()) + c + '\n';
+            const QByteArray prefix = severalPorts ? name + ": " : QByteArray();
+            for (const TPortResult::TChange& change : r.Changes) {
+                const TFieldRule& rule = FieldRule(change.Id);
+                out += prefix + rule.Section + '.' + rule.Caption + ": " + change.From + " -> " + change.To + '\n';
+            }
+            if (r.Changes.isEmpty())
+                out += prefix + "no change\n";
+            if (plan.Verbose) {
+                for (QByteArray c : r.Commands) {
+                    c.chop(1);
+                    out += prefix + c + '\n';
+                }
             }
         }
         break;

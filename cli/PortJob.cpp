@@ -306,6 +306,14 @@ void Write(const TJobPlan& plan, int number, TSession& session, TPortResult& res
     result.Written = Copy(session.Edit);
     if (plan.DryRun) {
         result.Commands = WriteSequence(type, session.Edit);
+        for (const TFieldRule& rule : FieldRules()) {
+            if (!FieldSupported(rule.Id, type))
+                continue;
+            const QByteArray from = ShownValue(rule.Id, session.Read);
+            const QByteArray to = ShownValue(rule.Id, session.Edit);
+            if (from != to)
+                result.Changes.append({rule.Id, from, to});
+        }
         Restart(session);
         return;
     }

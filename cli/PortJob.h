@@ -73,6 +73,14 @@ struct TPortResult
     QList<TFieldId> WrittenFields;         // the settings of the acknowledged commands
     TWriteProgress Writing;
     QList<QByteArray> Commands;            // dry run: the commands write would send
+    // Dry run: the settings the write would change, as the pages show them.
+    struct TChange
+    {
+        TFieldId Id;
+        QByteArray From;
+        QByteArray To;
+    };
+    QList<TChange> Changes;
     QList<TFoundDevice> Found;             // search
     qint64 Milliseconds = 0;
 };

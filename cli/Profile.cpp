@@ -102,6 +102,20 @@ std::optional<TProfileError> AddEntry(TProfile& profile, const TFieldRule& rule,
 
 } // namespace
 
+namespace {
+
+// "unknown key", and where the key belongs when another section has it.
+QString UnknownKey(const QByteArray& key)
+{
+    for (const QString& other : ProfileSections()) {
+        if (FindFieldRule(other.toLatin1(), key))
+            return QStringLiteral("unknown key (Try [%1])").arg(other);
+    }
+    return QStringLiteral("unknown key");
+}
+
+} // namespace
+
 std::optional<TProfileError> ParseProfile(const QByteArray& text, TProfile& profile)
 {
     profile = {};
@@ -154,7 +168,7 @@ std::optional<TProfileError> ParseProfile(const QByteArray& text, TProfile& prof
         }
         const TFieldRule* rule = FindFieldRule(section, key);
         if (!rule)
-            return TProfileError{lineNumber, section + '.' + key, QStringLiteral("unknown key")};
+            return TProfileError{lineNumber, section + '.' + key, UnknownKey(key)};
         if (std::optional<TProfileError> error = AddEntry(profile, *rule, value, lineNumber, false))
             return error;
     }

@@ -116,6 +116,15 @@ private slots:
         QCOMPARE(line.Usage, usage);
     }
 
+    // A key used in the wrong section says where it belongs.
+    void keyOfAnotherSection()
+    {
+        const QString profile = Profile("[BLUETOOTH]\nPIN CODE = 1\n");
+        const TCommandLine line = Parse({u"write"_s, profile, u"-p"_s, u"/dev/null"_s});
+        QCOMPARE(line.Action, TCommandLine::TAction::Stop);
+        QCOMPARE(line.Error, profile + u":2: BLUETOOTH.PIN CODE: unknown key (Try [SECURITY])"_s);
+    }
+
     // What goes on: init on several ports with --yes; the same device named twice is one port.
     void goesOn()
     {
