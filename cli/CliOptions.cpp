@@ -173,6 +173,38 @@ TCommandLine Stop(const QString& error)
     return line;
 }
 
+// A value's text outside its placeholders ("{local4}" and the like).
+QByteArray WithoutPlaceholders(const QByteArray& value)
+{
+    QByteArray out;
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        if (value.at(i) == '{' && value.mid(i, 2) != "{{") {
+            const qsizetype end = value.indexOf('}', i);
+            if (end < 0)
+                break;
+            i = end;
+            continue;
+        }
+        out += value.at(i);
+    }
+    return out;
+}
+
+QByteArray UpperOutsidePlaceholders(const QByteArray& value)
+{
+    QByteArray out;
+    bool inside = false;
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const char c = value.at(i);
+        if (c == '{' && value.mid(i, 2) != "{{")
+            inside = true;
+        out += inside ? c : QByteArray(1, c).toUpper().at(0);
+        if (c == '}')
+            inside = false;
+    }
+    return out;
+}
+
 // The profile and the --set entries, checked whole before any port is opened.
 std::optional<QString> LoadProfile(TCliOptions& a)
 {
@@ -188,10 +220,19 @@ std::optional<QString> LoadProfile(TCliOptions& a)
     for (const TProfileEntry& entry : a.Plan.Profile.Entries) {
         // Placeholders are filled per module; the form is checked with a stand-in.
         const QByteArray sample = ExpandTemplates(entry.Value, {1, "0", "000000000000"});
+        const TFieldRule& rule = FieldRule(entry.Id);
+        const QString where = entry.Line > 0 ? a.ProfilePath : QStringLiteral("--set");
         if (const std::optional<QString> problem = CheckValueForm(entry.Id, sample)) {
-            const TFieldRule& rule = FieldRule(entry.Id);
             const TProfileError error{entry.Line, QByteArray(rule.Section) + '.' + rule.Caption, *problem};
-            return FormatProfileError(entry.Line > 0 ? a.ProfilePath : QStringLiteral("--set"), error);
+            return FormatProfileError(where, error);
+        }
+        // The page turns typed letters to upper case; so does the write, for every port.
+        if (rule.UpperCase && WithoutPlaceholders(entry.Value) != WithoutPlaceholders(entry.Value).toUpper()) {
+            const TProfileError note{entry.Line, QByteArray(rule.Section) + '.' + rule.Caption,
+                                     QStringLiteral("\"%1\" is written in upper case, as \"%2\"")
+                                         .arg(QString::fromLatin1(entry.Value),
+                                              QString::fromLatin1(UpperOutsidePlaceholders(entry.Value)))};
+            a.ProfileWarnings.append(FormatProfileError(where, note));
         }
     }
     return std::nullopt;

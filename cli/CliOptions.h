@@ -17,6 +17,7 @@ struct TCliOptions
     TJobPlan Plan;
     QStringList Ports;          // absolute, each device once, in the order given
     QStringList PortWarnings;   // names dropped as the same device as another
+    QStringList ProfileWarnings; // values the rules change, said once for every port
     QString Output;             // -o, "{port}" still in it
     bool Json = false;
     bool Quiet = false;

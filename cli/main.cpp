@@ -62,7 +62,7 @@ int main(int argc, char** argv)
         break;
     }
     TCliOptions a = parsed.Options;
-    for (const QString& warning : a.PortWarnings)
+    for (const QString& warning : a.PortWarnings + a.ProfileWarnings)
         std::fprintf(stderr, "radioset-cli: warning: %s\n", qPrintable(warning));
 
     const int count = int(a.Ports.size());

@@ -125,6 +125,17 @@ private slots:
         QCOMPARE(line.Error, profile + u":2: BLUETOOTH.PIN CODE: unknown key (Try [SECURITY])"_s);
     }
 
+    // A value the rules turn to upper case is said once, before any port, not per port.
+    void upperCasedValueSaidOnce()
+    {
+        const QString profile = Profile("[BLUETOOTH]\nDEVICE NAME = Sensor-{local4}\nCLASS OF DEVICE = 001F00\n");
+        const TCommandLine line = Parse({u"write"_s, profile, u"-p"_s, u"/dev/null"_s, u"-p"_s, u"/dev/zero"_s});
+        QVERIFY2(line.Action == TCommandLine::TAction::Run, qPrintable(line.Error));
+        QCOMPARE(line.Options.ProfileWarnings,
+                 QStringList{profile + u":2: BLUETOOTH.DEVICE NAME: \"Sensor-{local4}\" is written in upper case, as "
+                                       "\"SENSOR-{local4}\""_s});
+    }
+
     // What goes on: init on several ports with --yes; the same device named twice is one port.
     void goesOn()
     {
