@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QHash>
 #include <QJsonArray>
-#include <QSaveFile>
 
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -452,14 +451,4 @@ QString OutputPath(const QString& pattern, const TPortResult& result)
     name.replace(u'/', u'-');
     path.replace(QStringLiteral("{port}"), name);
     return path;
-}
-
-bool WriteFile(const QString& path, const QByteArray& bytes)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        std::fprintf(stderr, "radioset-cli: %s: %s\n", qPrintable(path), qPrintable(file.errorString()));
-        return false;
-    }
-    return true;
 }

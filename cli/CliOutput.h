@@ -79,4 +79,3 @@ QJsonObject ResultJson(const TPortResult& result, const TJobPlan& plan);
 // The text a successful port puts on standard output (or into its -o file).
 QByteArray ResultText(const TPortResult& result, const TJobPlan& plan, bool severalPorts);
 QString OutputPath(const QString& pattern, const TPortResult& result);
-bool WriteFile(const QString& path, const QByteArray& bytes);

@@ -4,17 +4,10 @@
 
 #include "CliOptions.h"
 #include "CliOutput.h"
-#include "FieldRules.h"
-#include "IniFile.h"
 #include "PortJob.h"
-#include "Profile.h"
-#include "SerialPortList.h"
 #include "SignalWatch.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSaveFile>
