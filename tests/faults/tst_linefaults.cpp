@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// What the user sees when the line, the port or the module misbehaves.
 #include "Session.h"
 
 #include "AtProtocol.h"

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The field table: every rule by section and caption, and the rules' decisions.
 #include "FieldRules.h"
 
 #include <QTest>

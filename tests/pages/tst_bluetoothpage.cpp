@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The Bluetooth page: loading by module type, typed keys, and its checks.
 #include "BluetoothUnit.h"
 #include "ListLook.h"
 #include "ErrorFormUnit.h"
