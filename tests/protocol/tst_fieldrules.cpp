@@ -34,7 +34,7 @@ void FillModule(TParameters& p, const QByteArray& model = "QN7101")
     p.Local.ModelName = model;
 }
 
-TFieldId Id(const char* section, const char* caption)
+TFieldId Id(const QByteArray& section, const QByteArray& caption)
 {
     const TFieldRule* rule = FindFieldRule(section, caption);
     return rule ? rule->Id : TFieldId::DeviceName;
