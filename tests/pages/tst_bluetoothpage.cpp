@@ -476,6 +476,17 @@ private slots:
         if (const QString dir = qEnvironmentVariable("RADIOSET_SHOT_DIR"); !dir.isEmpty())
             o.page.grab().save(dir + QStringLiteral("/bluetooth.png"));
     }
+
+    // The hints beside the boxes name the ranges the rules hold, in the page's own words.
+    void hintsNameTheRanges()
+    {
+        Opened o;
+        QStringList texts;
+        for (QLabel* label : o.page.findChildren<QLabel*>())
+            texts.append(label->text());
+        for (const char* hint : {"(0 ~ 3F)", "(0 ~ FFFFFF)", "Sec (0 ~ 99)"})
+            QVERIFY2(texts.contains(QLatin1String(hint)), hint);
+    }
 };
 
 QTEST_MAIN(TestBluetoothPage)
