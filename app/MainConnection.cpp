@@ -8,6 +8,7 @@
 #include "AtProtocol.h"
 #include "BluetoothUnit.h"
 #include "ErrorFormUnit.h"
+#include "LineSettings.h"
 #include "MessageBox.h"
 #include "PortReports.h"
 #include "PortSource.h"
@@ -18,35 +19,9 @@
 #include "TLed.h"
 #include "TTimer.h"
 
-#include <QComboBox>
-#include <QLineEdit>
 #include <QTimer>
 
 using namespace MainForm;
-
-namespace {
-
-// The debug character is typed as one or two hexadecimal digits.
-bool ParseDebugChar(const QString& text, qint32* value)
-{
-    if (text.isEmpty())
-        return false;
-    qint32 result = 0;
-    for (QChar c : text) {
-        // ASCII only: QChar::isDigit would take the digits of every script.
-        const int digit = (c >= u'0' && c <= u'9') ? c.unicode() - u'0'
-                          : (c >= u'a' && c <= u'f') ? c.unicode() - u'a' + 10
-                          : (c >= u'A' && c <= u'F') ? c.unicode() - u'A' + 10
-                                                     : -1;
-        if (digit < 0 || result > 0x7FFFFFF)
-            return false;
-        result = result * 16 + digit;
-    }
-    *value = result;
-    return true;
-}
-
-} // namespace
 
 // ---------------------------------------------------------------- port
 
@@ -109,26 +84,19 @@ void TMainForm::BtnOpenClick()
     dialog.exec();
     if (!dialog.Confirmed)
         return;
+    const TSerialSettings chosen = dialog.Settings();
 
     // A stable name (/dev/serial/by-id/...) stands for the device it links to:
     // that device is what is opened, checked for other holders and locked.
-    const QString port = dialog.ComPort->currentText();
+    const QString port = chosen.Port;
     const QString device = ResolvePortPath(port);
-    const QString baud = dialog.BaudRate->currentText();
+    // A speed, parity or stop bits the line does not know keeps its default: the
+    // dialog lets a person type any text into those lists.
+    const TLineReading line = ReadLineTexts(chosen.Line);
     MainComPort.SetPort(device);
-    if (baud == QLatin1String("230400")) {
-        MainComPort.SetCustomBaudRate(230400);
-        MainComPort.SetBaudRate(brCustom);
-    } else {
-        MainComPort.SetCustomBaudRate(9600);
-        MainComPort.SetBaudRate(StrToBaudRate(baud));
-    }
-    MainComPort.SetParityBits(StrToParity(dialog.ParityBit->currentText()));
-    MainComPort.SetStopBits(StrToStopBits(dialog.StopBit->currentText()));
-    MainComPort.SetDataBits(dbEight);
+    ApplyLineSettings(MainComPort, line.Settings);
 
-    const QString debugChar = dialog.DebugChar->text();
-    if (debugChar.isEmpty()) {
+    if (line.Faults.DebugCharEmpty) {
         ErrorDialog->SetError(QStringLiteral("DEBUG CHAR ERROR"),
                               QStringLiteral("Debug Char must be input in connecting\r\nDebug Char is used for "
                                              "Configuration Mode in the device."),
@@ -138,12 +106,11 @@ void TMainForm::BtnOpenClick()
     }
 
     DebugCharValue = 0;
-    qint32 value = 0;
-    if (!ParseDebugChar(debugChar, &value)) {
-        PlatformMessageBox::Show(QStringLiteral("'$%1' is not a valid integer value").arg(debugChar), this);
+    if (line.Faults.DebugChar) {
+        PlatformMessageBox::Show(QStringLiteral("'$%1' is not a valid integer value").arg(chosen.Line.DebugChar), this);
         return;
     }
-    DebugCharValue = value;
+    DebugCharValue = line.Settings.DebugChar;
 
     // Whatever the previous connection left half-received is not part of this one.
     RxQueue.Clear();

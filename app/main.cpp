@@ -2,6 +2,7 @@
 #include "Artwork.h"
 #include "EndRequests.h"
 #include "MainUnit.h"
+#include "RadioSetVersion.h"
 #include "Skin.h"
 
 #include <QApplication>
@@ -11,7 +12,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     // The name is what the task bar, message boxes and the window manager show.
     QApplication::setApplicationName(QStringLiteral("RADIOSET"));
-    QApplication::setApplicationVersion(QStringLiteral("1.3.2"));
+    QApplication::setApplicationVersion(QStringLiteral(RADIOSET_VERSION));
     // Ties the window to its desktop entry and icon on Wayland.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.radioset.RadioSet"));
     QApplication::setWindowIcon(Artwork::ApplicationIcon());

@@ -61,7 +61,7 @@ std::optional<TReport> TModuleLine::Open(const QString& port, const TLineOptions
     line.StopBits = options.StopBits;
     if (const int error = m_device.SetLine(line)) {
         m_device.Close();
-        return SerialOpenReport(port, error, std::nullopt, 7);
+        return SerialOpenReport(port, error, std::nullopt, EComPort::LineRefused);
     }
     m_device.SetTimeouts(SerialTimeouts{});
     m_device.SetEventMask(SerialEvent::RxChar);

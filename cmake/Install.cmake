@@ -41,7 +41,7 @@ install(FILES ${_radioset_data}/${RADIOSET_APP_ID}.desktop
         DESTINATION share/applications COMPONENT radioset)
 install(FILES ${_radioset_data}/${RADIOSET_APP_ID}.svg
         DESTINATION share/icons/hicolor/scalable/apps COMPONENT radioset)
-install(FILES ${_radioset_data}/${RADIOSET_APP_ID}.metainfo.xml
+install(FILES ${RADIOSET_METAINFO}
         DESTINATION share/metainfo COMPONENT radioset)
 # udev reads its rules from /lib/udev/rules.d (or /usr/lib/udev/rules.d, the same
 # folder on a merged /usr); under another prefix the file is only put in place.
@@ -58,7 +58,7 @@ if(BUILD_TESTING)
   endif()
   if(RADIOSET_APPSTREAMCLI)
     add_test(NAME metainfo_is_valid
-             COMMAND ${RADIOSET_APPSTREAMCLI} validate --no-net ${_radioset_data}/${RADIOSET_APP_ID}.metainfo.xml)
+             COMMAND ${RADIOSET_APPSTREAMCLI} validate --no-net ${RADIOSET_METAINFO})
   endif()
 endif()
 

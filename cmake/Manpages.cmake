@@ -17,17 +17,19 @@ if(RADIOSET_MANPAGES)
   endif()
   set(_radioset_man_src ${CMAKE_CURRENT_SOURCE_DIR}/docs/man)
   set(_radioset_man_out ${CMAKE_CURRENT_BINARY_DIR}/man)
+  # help2man's slips are mended by sed scripts: docs/man/help2man.sed for
+  # every page, and one of its own for a page that needs more.
+  set(_radioset_mend_radioset-cli)
+  set(_radioset_mend_radioset-sim ${_radioset_man_src}/radioset-sim.sed)
   file(MAKE_DIRECTORY ${_radioset_man_out})
 
-  set(_radioset_pages ${_radioset_man_src}/radioset.1)
+  set(_radioset_pages ${RADIOSET_MANPAGE})
   foreach(program radioset-cli radioset-sim)
     set(_page ${_radioset_man_out}/${program}.1)
-    # help2man's slips are mended by sed scripts: docs/man/help2man.sed for
-    # every page, docs/man/PROGRAM.sed for one.
     set(_mend -f ${_radioset_man_src}/help2man.sed)
-    if(EXISTS ${_radioset_man_src}/${program}.sed)
-      list(APPEND _mend -f ${_radioset_man_src}/${program}.sed)
-    endif()
+    foreach(_script ${_radioset_mend_${program}})
+      list(APPEND _mend -f ${_script})
+    endforeach()
     # A sanitizer build's program may run here: a leak check at its exit is no
     # concern of the page.
     add_custom_command(OUTPUT ${_page}
@@ -39,6 +41,7 @@ if(RADIOSET_MANPAGES)
       COMMAND sed ${_mend} ${_page}.new > ${_page}
       COMMAND ${CMAKE_COMMAND} -E rm ${_page}.new
       DEPENDS ${program} ${_radioset_man_src}/${program}.h2m ${_radioset_man_src}/help2man.sed
+              ${_radioset_mend_${program}}
       COMMENT "Generating ${program}(1)"
       VERBATIM)
     list(APPEND _radioset_pages ${_page})

@@ -299,3 +299,8 @@ QString TSerialForm::DebugCharText() const
 {
     return DebugChar->text();
 }
+
+TSerialSettings TSerialForm::Settings() const
+{
+    return { ComPortText(), { BaudRateText(), ParityBitText(), StopBitText(), DebugCharText() } };
+}

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "LineSettings.h"
 #include "PortWatcher.h"
 #include "TToolDialog.h"
 
@@ -12,8 +13,15 @@ class QComboBox;
 class QLineEdit;
 class QPushButton;
 
+// What the serial port dialog hands back: the port and the line, as typed or
+// picked. ReadLineTexts says what the line texts mean.
+struct TSerialSettings {
+    QString Port;
+    TLineTexts Line;
+};
+
 // Asks for the port, the line settings and the module's debug character before a
-// connection. It checks nothing itself: the caller reads the texts after exec().
+// connection. It checks nothing itself: the caller reads Settings() after exec().
 class TSerialForm final : public TToolDialog
 {
     Q_OBJECT
@@ -53,6 +61,7 @@ public:
     QString ParityBitText() const;
     QString StopBitText() const;
     QString DebugCharText() const;
+    TSerialSettings Settings() const;
 
     // The ports the list shows now.
     const TPortWatcher& Ports() const { return *m_ports; }

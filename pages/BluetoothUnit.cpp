@@ -20,7 +20,6 @@
 
 namespace {
 
-
 QString Shown(const QByteArray& text)
 {
     return QString::fromLatin1(text);
@@ -41,6 +40,12 @@ bool AllHex(const QString& text)
     return !text.isEmpty() && TextAccepted(TFieldKeys::Hex, text.toLatin1());
 }
 
+// "(0 ~ 3F)": the field's range from its rule.
+QString RangeHint(TFieldId id)
+{
+    return u'(' + FieldRangeText(id) + u')';
+}
+
 } // namespace
 
 TBluetoothForm::TBluetoothForm(QWidget* parent)
@@ -51,7 +56,6 @@ TBluetoothForm::TBluetoothForm(QWidget* parent)
     Role = AddFieldList(TFieldId::Role, 1, 100);
 
     RemoteBDAddr = AddFieldEdit(TFieldId::RemoteBDAddr, 2, 120);
-    RemoteBDAddr->KeyFilter = &TBluetoothForm::RemoteBDAddrKeyPress;
 
     BtnSearch = new QPushButton(QStringLiteral("SEARCH"), this);
     BtnSearch->setFont(SkinFont(true));
@@ -74,17 +78,15 @@ TBluetoothForm::TBluetoothForm(QWidget* parent)
     InquiryAccessCodeSecond->KeyFilter = &TBluetoothForm::InquiryAccessCodeSecondKeyPress;
     InquiryAccessCodeSecond->SetTypingLimit(FieldRule(TFieldId::InquiryAccessCode).Limit);
     SetBackgroundColor(InquiryAccessCodeSecond, EditColor);
-    AddHint(QStringLiteral("(0 ~ 3F)"), 3, ControlLeft + 88);
+    AddHint(RangeHint(TFieldId::InquiryAccessCode), 3, ControlLeft + 88);
 
     ClassOfDevice = AddFieldEdit(TFieldId::ClassOfDevice, 4, 72);
-    ClassOfDevice->KeyFilter = &TBluetoothForm::ClassOfDeviceKeyPress;
-    AddHint(QStringLiteral("(0 ~ FFFFFF)"), 4, ControlLeft + 72);
+    AddHint(RangeHint(TFieldId::ClassOfDevice), 4, ControlLeft + 72);
 
     PowerSave = AddFieldList(TFieldId::PowerSave, 5, 100);
 
     LinkTimeout = AddFieldEdit(TFieldId::LinkTimeout, 6, 40);
-    LinkTimeout->KeyFilter = &TBluetoothForm::LinkTimeoutKeyPress;
-    AddHint(QStringLiteral("Sec (0 ~ 99)"), 6, ControlLeft + 40);
+    AddHint(QStringLiteral("Sec ") + RangeHint(TFieldId::LinkTimeout), 6, ControlLeft + 40);
 
     SupportProfile = AddFieldList(TFieldId::SupportProfile, 7, 100);
 

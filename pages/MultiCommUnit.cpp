@@ -7,22 +7,12 @@
 
 #include <QComboBox>
 
-namespace {
-
-void SelectIndex(QComboBox* list, qint64 index)
-{
-    list->setCurrentIndex(index >= 0 && index < list->count() ? static_cast<int>(index) : -1);
-}
-
-} // namespace
-
 TMultiCommForm::TMultiCommForm(QWidget* parent)
     : TPageForm(QStringLiteral("1:N COMMUNICATION PARAMETERS"), parent)
 {
     OperationMode = AddFieldList(TFieldId::OperationMode, 0, 120);
     NumberOfDevice = AddFieldList(TFieldId::NumberOfDevice, 1, 120);
     RxBufferSize = AddFieldEdit(TFieldId::RxBufferSize, 2, 60);
-    RxBufferSize->KeyFilter = &TMultiCommForm::RxBufferSizeKeyPress;
 
     connect(OperationMode, &QComboBox::activated, this, &TMultiCommForm::OperationModeChange);
     connect(NumberOfDevice, &QComboBox::activated, this, &TMultiCommForm::NumberOfDeviceChange);
@@ -100,12 +90,11 @@ void TMultiCommForm::OperationModeChange()
         return;
     const int mode = OperationMode->currentIndex();
     Group->OperationMode = mode;
-    if (mode == 0) {
-        // A single connection: one device and no receive buffer.
-        NumberOfDevice->setCurrentIndex(NumberOfDevice->count() > 0 ? 0 : -1);
-        Group->NumberOfDevice = 1;
+    if (IsSingleConnection(mode)) {
+        MakeSingleConnection(*Group);
+        SelectIndex(NumberOfDevice, qint64(Group->NumberOfDevice) - 1);
         NumberOfDevice->setEnabled(false);
-        RxBufferSize->setText(QStringLiteral("0"));
+        RxBufferSize->setText(QString::number(Group->RxBufferSize));
         RxBufferSize->setEnabled(false);
     } else {
         NumberOfDevice->setEnabled(true);

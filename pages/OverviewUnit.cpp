@@ -10,6 +10,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <initializer_list>
+
 namespace {
 
 // The page is a dark summary sheet: white values read well on it, captions
@@ -52,11 +54,6 @@ QFont ValueFont()
 QString Shown(const QByteArray& text)
 {
     return QString::fromLatin1(text);
-}
-
-QString OffOn(qint32 value)
-{
-    return value == 0 ? QStringLiteral("DISABLE") : QStringLiteral("ENABLE");
 }
 
 const QString NotSupport = QStringLiteral("Not Support");
@@ -142,65 +139,137 @@ protected:
     }
 };
 
+// How a row sums its value up. Most rows show the field as its page shows it.
+// The on/off and two-way lists name their second item for any stored value
+// but 0 (STREAM SWITCHING FAST for 1 only); the connection mode counts from
+// MODE 1 and the operation mode from MODE 0, as their pages list them; the
+// inquiry access code is shown whole, its fixed part first.
+enum class TSummary { AsShown, ZeroOrOther, OneOrOther, ModeFromOne, ModeFromZero, WholeAccessCode };
+
+struct TOverviewRow
+{
+    QLabel* TOverviewForm::*Label;
+    const char* Name;     // the label's object name
+    const char* Caption;
+    TFieldId Field = TFieldId::DeviceName;
+    TSummary Summary = TSummary::AsShown;
+    QByteArray TLocalParam::*Local = nullptr;  // a row of the module's own values, shown as read
+    bool Below = false;   // the value takes a line of its own below its caption
+};
+
+enum TColumn { LeftColumn, RightColumn };
+
+struct TOverviewGroupRows
+{
+    const char* Heading;
+    TColumn Column;
+    std::initializer_list<TOverviewRow> Rows;
+};
+
+using F = TOverviewForm;
+using S = TSummary;
+
+// The page as it is laid out: the left column from the top, then the right one
+// below the product banner.
+const TOverviewGroupRows OverviewGroups[] = {
+    {"LOCAL PARAMETERS", LeftColumn, {
+        {&F::Overview_ModelName, "Overview_ModelName", "MODEL NAME", {}, {}, &TLocalParam::ModelName},
+        {&F::Overview_BTSpec, "Overview_BTSpec", "BLUETOOTH SPEC.", {}, {}, &TLocalParam::BTSpec},
+        {&F::Overview_LoaclBDAddr, "Overview_LoaclBDAddr", "LOCAL BD ADDR.", {}, {}, &TLocalParam::LocalBDAddr},
+        {&F::Overview_SWVersion, "Overview_SWVersion", "S/W VERSION", {}, {}, &TLocalParam::SWVersion},
+    }},
+    // The service name takes a line of its own below its caption: twenty wide
+    // letters need the group's whole width.
+    {"BLUETOOTH PARAMETERS", LeftColumn, {
+        {&F::Overview_DeviceName, "Overview_DeviceName", "DEVICE NAME", TFieldId::DeviceName},
+        {&F::Overview_Role, "Overview_Role", "ROLE", TFieldId::Role, S::ZeroOrOther},
+        {&F::Overview_RemoteBDAddr, "Overview_RemoteBDAddr", "REMOTE BD ADDR.", TFieldId::RemoteBDAddr},
+        {&F::Overview_InquiryAccessCode, "Overview_InquiryAccessCode", "INQUIRY ACCESS CODE",
+         TFieldId::InquiryAccessCode, S::WholeAccessCode},
+        {&F::Overview_ClassOfDevice, "Overview_ClassOfDevice", "CLASS OF DEVICE", TFieldId::ClassOfDevice},
+        {&F::Overview_PowerSave, "Overview_PowerSave", "POWER SAVE", TFieldId::PowerSave, S::ZeroOrOther},
+        {&F::Overview_LinkTimeout, "Overview_LinkTimeout", "LINK SUPERVISION TIMEOUT", TFieldId::LinkTimeout},
+        {&F::Overview_SupportProfile, "Overview_SupportProfile", "SUPPORT PROFILE", TFieldId::SupportProfile,
+         S::ZeroOrOther},
+        {&F::Overview_ServiceName, "Overview_ServiceName", "SERVICE NAME", TFieldId::ServiceName, S::AsShown,
+         nullptr, true},
+    }},
+    {"SECURITY PARAMETERS", LeftColumn, {
+        {&F::Overview_Auth, "Overview_Auth", "AUTHENTICATION", TFieldId::Auth, S::ZeroOrOther},
+        {&F::Overview_PinCode, "Overview_PinCode", "PIN CODE", TFieldId::PinCode},
+        {&F::Overview_Encry, "Overview_Encry", "ENCRYPTION", TFieldId::Encry, S::ZeroOrOther},
+    }},
+    {"SYSTEM PARAMETERS", RightColumn, {
+        {&F::Overview_StatusMessage, "Overview_StatusMessage", "STATUS MESSAGE", TFieldId::StatusMessage,
+         S::ZeroOrOther},
+        {&F::Overview_ConnectionMode, "Overview_ConnectionMode", "CONNECTION MODE", TFieldId::ConnectionMode,
+         S::ModeFromOne},
+        {&F::Overview_EscChar, "Overview_EscChar", "ESCAPE CHAR", TFieldId::EscapeChar},
+        {&F::Overview_DebugChar, "Overview_DebugChar", "DEBUG CHAR", TFieldId::DebugChar},
+        {&F::Overview_ConnectionDelayTime, "Overview_ConnectionDelayTime", "CONNECTION DELAY TIME",
+         TFieldId::ConnectionDelayTime},
+        {&F::StreamSwitchingFast, "StreamSwitchingFast", "STREAM SWITCHING FAST", TFieldId::StreamSwitchingFast,
+         S::OneOrOther},
+    }},
+    {"UART PARAMETERS", RightColumn, {
+        {&F::Overview_BaudRate, "Overview_BaudRate", "BAUDRATE", TFieldId::BaudRate},
+        {&F::Overview_ParityBit, "Overview_ParityBit", "PARITY BIT", TFieldId::ParityBit},
+        {&F::Overview_StopBit, "Overview_StopBit", "STOP BIT", TFieldId::StopBit},
+        {&F::Overview_HWFlowControl, "Overview_HWFlowControl", "H/W FLOW CONTROL", TFieldId::HWFlowControl,
+         S::ZeroOrOther},
+    }},
+    {"1:N COMMUNICATION PARAMETERS", RightColumn, {
+        {&F::Overview_OperationMode, "Overview_OperationMode", "OPERATION MODE", TFieldId::OperationMode,
+         S::ModeFromZero},
+        {&F::Overview_NumberOfDevice, "Overview_NumberOfDevice", "NUMBER OF DEVICE", TFieldId::NumberOfDevice},
+        {&F::Overview_RxBufferSize, "Overview_RxBufferSize", "RX BUFFER SIZE", TFieldId::RxBufferSize},
+    }},
+};
+
+QString Summary(const TOverviewRow& row, const TParameters& params)
+{
+    const QStringList items = FieldItems(row.Field, TModuleType::Current);
+    const qint32 number = StoredNumber(row.Field, params);
+    switch (row.Summary) {
+    case TSummary::AsShown: return Shown(ShownValue(row.Field, params));
+    case TSummary::ZeroOrOther: return items.at(number == 0 ? 0 : 1);
+    case TSummary::OneOrOther: return items.at(number == 1 ? 1 : 0);
+    case TSummary::ModeFromOne: return QStringLiteral("MODE ") + QString::number(qint64(number) + 1);
+    case TSummary::ModeFromZero: return QStringLiteral("MODE ") + QString::number(number);
+    case TSummary::WholeAccessCode:
+        return Shown(params.Bluetooth.InquiryAccessCodeFirst + ShownValue(row.Field, params));
+    }
+    return QString();
+}
+
 } // namespace
 
 TOverviewForm::TOverviewForm(QWidget* parent)
     : TPageForm(QStringLiteral("OVERVIEW"), parent)
 {
-    int top = 28;
-    QGroupBox* local = AddGroup(QStringLiteral("LOCAL PARAMETERS"), QRect(LeftColumnLeft, top, LeftColumnWidth, GroupHeight(4)));
-    Overview_ModelName = AddRow(local, 0, QStringLiteral("MODEL NAME"), QStringLiteral("Overview_ModelName"));
-    Overview_BTSpec = AddRow(local, 1, QStringLiteral("BLUETOOTH SPEC."), QStringLiteral("Overview_BTSpec"));
-    Overview_LoaclBDAddr = AddRow(local, 2, QStringLiteral("LOCAL BD ADDR."), QStringLiteral("Overview_LoaclBDAddr"));
-    Overview_SWVersion = AddRow(local, 3, QStringLiteral("S/W VERSION"), QStringLiteral("Overview_SWVersion"));
-
-    top += local->height() + ColumnGap;
-    // The service name takes a line of its own below its caption: twenty wide
-    // letters need the group's whole width.
-    QGroupBox* bluetooth = AddGroup(QStringLiteral("BLUETOOTH PARAMETERS"), QRect(LeftColumnLeft, top, LeftColumnWidth, GroupHeight(10)));
-    Overview_DeviceName = AddRow(bluetooth, 0, QStringLiteral("DEVICE NAME"), QStringLiteral("Overview_DeviceName"));
-    Overview_Role = AddRow(bluetooth, 1, QStringLiteral("ROLE"), QStringLiteral("Overview_Role"));
-    Overview_RemoteBDAddr = AddRow(bluetooth, 2, QStringLiteral("REMOTE BD ADDR."), QStringLiteral("Overview_RemoteBDAddr"));
-    Overview_InquiryAccessCode = AddRow(bluetooth, 3, QStringLiteral("INQUIRY ACCESS CODE"), QStringLiteral("Overview_InquiryAccessCode"));
-    Overview_ClassOfDevice = AddRow(bluetooth, 4, QStringLiteral("CLASS OF DEVICE"), QStringLiteral("Overview_ClassOfDevice"));
-    Overview_PowerSave = AddRow(bluetooth, 5, QStringLiteral("POWER SAVE"), QStringLiteral("Overview_PowerSave"));
-    Overview_LinkTimeout = AddRow(bluetooth, 6, QStringLiteral("LINK SUPERVISION TIMEOUT"), QStringLiteral("Overview_LinkTimeout"));
-    Overview_SupportProfile = AddRow(bluetooth, 7, QStringLiteral("SUPPORT PROFILE"), QStringLiteral("Overview_SupportProfile"));
-    Overview_ServiceName = AddRow(bluetooth, 8, QStringLiteral("SERVICE NAME"), QStringLiteral("Overview_ServiceName"),
-                                  ValueBelowCaption);
-
-    top += bluetooth->height() + ColumnGap;
-    QGroupBox* security = AddGroup(QStringLiteral("SECURITY PARAMETERS"), QRect(LeftColumnLeft, top, LeftColumnWidth, GroupHeight(3)));
-    Overview_Auth = AddRow(security, 0, QStringLiteral("AUTHENTICATION"), QStringLiteral("Overview_Auth"));
-    Overview_PinCode = AddRow(security, 1, QStringLiteral("PIN CODE"), QStringLiteral("Overview_PinCode"));
-    Overview_Encry = AddRow(security, 2, QStringLiteral("ENCRYPTION"), QStringLiteral("Overview_Encry"));
-
-    top = 28;
-    auto* banner = new TProductBanner(this);
-    banner->setObjectName(QStringLiteral("ProductBanner"));
-    banner->setGeometry(RightColumnLeft, top, RightColumnWidth, 46);
-
-    top += banner->height() + ColumnGap;
-    QGroupBox* system = AddGroup(QStringLiteral("SYSTEM PARAMETERS"), QRect(RightColumnLeft, top, RightColumnWidth, GroupHeight(6)));
-    Overview_StatusMessage = AddRow(system, 0, QStringLiteral("STATUS MESSAGE"), QStringLiteral("Overview_StatusMessage"));
-    Overview_ConnectionMode = AddRow(system, 1, QStringLiteral("CONNECTION MODE"), QStringLiteral("Overview_ConnectionMode"));
-    Overview_EscChar = AddRow(system, 2, QStringLiteral("ESCAPE CHAR"), QStringLiteral("Overview_EscChar"));
-    Overview_DebugChar = AddRow(system, 3, QStringLiteral("DEBUG CHAR"), QStringLiteral("Overview_DebugChar"));
-    Overview_ConnectionDelayTime = AddRow(system, 4, QStringLiteral("CONNECTION DELAY TIME"), QStringLiteral("Overview_ConnectionDelayTime"));
-    StreamSwitchingFast = AddRow(system, 5, QStringLiteral("STREAM SWITCHING FAST"), QStringLiteral("StreamSwitchingFast"));
-
-    top += system->height() + ColumnGap;
-    QGroupBox* uart = AddGroup(QStringLiteral("UART PARAMETERS"), QRect(RightColumnLeft, top, RightColumnWidth, GroupHeight(4)));
-    Overview_BaudRate = AddRow(uart, 0, QStringLiteral("BAUDRATE"), QStringLiteral("Overview_BaudRate"));
-    Overview_ParityBit = AddRow(uart, 1, QStringLiteral("PARITY BIT"), QStringLiteral("Overview_ParityBit"));
-    Overview_StopBit = AddRow(uart, 2, QStringLiteral("STOP BIT"), QStringLiteral("Overview_StopBit"));
-    Overview_HWFlowControl = AddRow(uart, 3, QStringLiteral("H/W FLOW CONTROL"), QStringLiteral("Overview_HWFlowControl"));
-
-    top += uart->height() + ColumnGap;
-    QGroupBox* multi = AddGroup(QStringLiteral("1:N COMMUNICATION PARAMETERS"), QRect(RightColumnLeft, top, RightColumnWidth, GroupHeight(3)));
-    Overview_OperationMode = AddRow(multi, 0, QStringLiteral("OPERATION MODE"), QStringLiteral("Overview_OperationMode"));
-    Overview_NumberOfDevice = AddRow(multi, 1, QStringLiteral("NUMBER OF DEVICE"), QStringLiteral("Overview_NumberOfDevice"));
-    Overview_RxBufferSize = AddRow(multi, 2, QStringLiteral("RX BUFFER SIZE"), QStringLiteral("Overview_RxBufferSize"));
+    int top[2] = {28, 28};
+    for (const TOverviewGroupRows& group : OverviewGroups) {
+        const bool right = group.Column == RightColumn;
+        if (right && top[1] == 28) {
+            auto* banner = new TProductBanner(this);
+            banner->setObjectName(QStringLiteral("ProductBanner"));
+            banner->setGeometry(RightColumnLeft, top[1], RightColumnWidth, 46);
+            top[1] += banner->height() + ColumnGap;
+        }
+        int lines = 0;
+        for (const TOverviewRow& row : group.Rows)
+            lines += row.Below ? 2 : 1;
+        QGroupBox* box = AddGroup(QString::fromLatin1(group.Heading),
+                                  QRect(right ? RightColumnLeft : LeftColumnLeft, top[right],
+                                        right ? RightColumnWidth : LeftColumnWidth, GroupHeight(lines)));
+        int line = 0;
+        for (const TOverviewRow& row : group.Rows) {
+            this->*row.Label = AddRow(box, line, QString::fromLatin1(row.Caption), QString::fromLatin1(row.Name),
+                                      row.Below ? ValueBelowCaption : ValueBesideCaption);
+            line += row.Below ? 2 : 1;
+        }
+        top[right] += box->height() + ColumnGap;
+    }
 }
 
 QGroupBox* TOverviewForm::AddGroup(const QString& heading, const QRect& place)
@@ -244,52 +313,20 @@ void TOverviewForm::LoadFromParams()
 {
     if (!Params)
         return;
-    const TLocalParam& local = Params->Local;
-    const TBluetoothParam& bt = Params->Bluetooth;
-    const TSecurityParam& security = Params->Security;
-    const TSystemParam& system = Params->System;
-    const TUartParam& uart = Params->Uart;
-    const TMultiCommParam& multi = Params->MultiComm;
-
-    Overview_ModelName->setText(Shown(local.ModelName));
-    Overview_BTSpec->setText(LegacyDevice ? QStringLiteral("2.0") : Shown(local.BTSpec));
-    Overview_LoaclBDAddr->setText(Shown(local.LocalBDAddr));
-    Overview_SWVersion->setText(Shown(local.SWVersion));
-
-    Overview_DeviceName->setText(Shown(bt.DeviceName));
-    Overview_Role->setText(bt.Role == 0 ? QStringLiteral("MASTER") : QStringLiteral("SLAVE"));
-    Overview_RemoteBDAddr->setText(Shown(bt.RemoteBDAddr));
-    Overview_InquiryAccessCode->setText(LegacyDevice ? NotSupport
-                                                     : Shown(bt.InquiryAccessCodeFirst + bt.InquiryAccessCodeSecond));
-    Overview_ClassOfDevice->setText(LegacyDevice ? NotSupport : Shown(bt.ClassOfDevice));
-    Overview_PowerSave->setText(OffOn(bt.PowerSave));
-    Overview_LinkTimeout->setText(QString::number(bt.LinkTimeout));
-    Overview_SupportProfile->setText(LegacyDevice ? NotSupport
-                                                  : (bt.SupportProfile == 0 ? QStringLiteral("SPP") : QStringLiteral("DUN")));
-    Overview_ServiceName->setText(LegacyDevice ? NotSupport : Shown(bt.ServiceName));
-
-    Overview_Auth->setText(OffOn(security.Auth));
-    Overview_PinCode->setText(Shown(security.PinCode));
-    Overview_Encry->setText(OffOn(security.Encry));
-
-    Overview_StatusMessage->setText(OffOn(system.StatusMessage));
-    // Shown one-based, as the System page lists the modes.
-    Overview_ConnectionMode->setText(QStringLiteral("MODE ") + QString::number(qint64(system.ConnectionMode) + 1));
-    Overview_EscChar->setText(Shown(system.EscapeChar));
-    Overview_DebugChar->setText(Shown(system.DebugChar));
-    Overview_ConnectionDelayTime->setText(LegacyDevice ? NotSupport : QString::number(system.ConnectionDelayTime));
-    if (LegacyDevice && !LegacyFastSwitch)
-        StreamSwitchingFast->setText(NotSupport);
-    else
-        StreamSwitchingFast->setText(system.StreamSwitchingFast == 1 ? QStringLiteral("ENABLE") : QStringLiteral("DISABLE"));
-
-    Overview_BaudRate->setText(Shown(uart.BaudRate));
-    Overview_ParityBit->setText(Shown(uart.ParityBit));
-    Overview_StopBit->setText(Shown(uart.StopBit));
-    Overview_HWFlowControl->setText(LegacyDevice ? NotSupport : OffOn(uart.HWFlowControl));
-
-    // Zero-based, matching the Multi-connection page's list.
-    Overview_OperationMode->setText(QStringLiteral("MODE ") + QString::number(multi.OperationMode));
-    Overview_NumberOfDevice->setText(QString::number(multi.NumberOfDevice));
-    Overview_RxBufferSize->setText(QString::number(multi.RxBufferSize));
+    const TModuleType type = ModuleTypeOf(LegacyDevice, LegacyFastSwitch);
+    for (const TOverviewGroupRows& group : OverviewGroups) {
+        for (const TOverviewRow& row : group.Rows) {
+            QString text;
+            if (row.Local)
+                text = Shown(Params->Local.*row.Local);
+            else if (!FieldSupported(row.Field, type))
+                text = NotSupport;
+            else
+                text = Summary(row, *Params);
+            (this->*row.Label)->setText(text);
+        }
+    }
+    // A legacy module answers the specification query with "2.0" or not at all.
+    if (LegacyDevice)
+        Overview_BTSpec->setText(QStringLiteral("2.0"));
 }

@@ -29,8 +29,8 @@ bool NoSelection(const QComboBox* list)
 // The report of a field whose requirement fails, in the table's words.
 TPageFault Fault(QWidget* control, TFieldId id)
 {
-    const TFieldRule& rule = FieldRule(id);
-    return {control, QString::fromLatin1(rule.FaultDetail), QString::fromLatin1(rule.FaultMaintenance)};
+    const TFieldFault* fault = FieldFault(id);
+    return {control, QString::fromLatin1(fault->Detail), QString::fromLatin1(fault->Maintenance)};
 }
 
 // Whether the control meets its field's requirement on this module type. A

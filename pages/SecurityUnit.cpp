@@ -33,9 +33,9 @@ void TSecurityForm::LoadFromParams()
     Auth->addItems(FieldItems(TFieldId::Auth, LegacyDevice ? TModuleType::Legacy : TModuleType::Current));
     // A stored choice the list does not offer (SSP on a legacy module) shows
     // nothing and stays stored until the user picks an item.
-    Auth->setCurrentIndex(Group->Auth >= 0 && Group->Auth < Auth->count() ? Group->Auth : -1);
+    SelectIndex(Auth, Group->Auth);
     PinCode->setText(QString::fromLatin1(Group->PinCode));
-    Encry->setCurrentIndex(Group->Encry >= 0 && Group->Encry < Encry->count() ? Group->Encry : -1);
+    SelectIndex(Encry, Group->Encry);
 }
 
 void TSecurityForm::AuthChange()

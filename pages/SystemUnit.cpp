@@ -8,15 +8,6 @@
 
 #include <QComboBox>
 
-namespace {
-
-void SelectIndex(QComboBox* list, qint32 index)
-{
-    list->setCurrentIndex(index >= 0 && index < list->count() ? index : -1);
-}
-
-} // namespace
-
 TSystemForm::TSystemForm(QWidget* parent)
     : TPageForm(QStringLiteral("SYSTEM PARAMETERS"), parent)
 {
@@ -25,15 +16,12 @@ TSystemForm::TSystemForm(QWidget* parent)
 
     // The escape sequence may be several characters long, unlike the debug character.
     EscapeChar = AddFieldEdit(TFieldId::EscapeChar, 2, 120);
-    EscapeChar->KeyFilter = &TSystemForm::EscapeCharKeyPress;
     AddHint(QStringLiteral("( 00 ~ FF )"), 2, ControlLeft + 120);
 
     DebugChar = AddFieldEdit(TFieldId::DebugChar, 3, 60);
-    DebugChar->KeyFilter = &TSystemForm::DebugCharKeyPress;
     AddHint(QStringLiteral("( 00 ~ FF )"), 3, ControlLeft + 60);
 
     ConnectionDelayTime = AddFieldEdit(TFieldId::ConnectionDelayTime, 4, 60);
-    ConnectionDelayTime->KeyFilter = &TSystemForm::ConnectionDelayTimeKeyPress;
     AddHint(QStringLiteral("mSec ( 00 ~ 99 )"), 4, ControlLeft + 60);
 
     StreamSwitchingFast = AddFieldList(TFieldId::StreamSwitchingFast, 5, 120);

@@ -82,6 +82,11 @@ TEditBox* TPageForm::AddFieldEdit(TFieldId id, int row, int width, int left)
     return edit;
 }
 
+void TPageForm::SelectIndex(QComboBox* list, qint64 index)
+{
+    list->setCurrentIndex(index >= 0 && index < list->count() ? static_cast<int>(index) : -1);
+}
+
 QComboBox* TPageForm::AddFieldList(TFieldId id, int row, int width)
 {
     return AddList(QString::fromLatin1(FieldRule(id).Caption), row, width, FieldItems(id, TModuleType::Current));

@@ -46,6 +46,10 @@ protected:
     TEditBox* AddFieldEdit(TFieldId id, int row, int width, int left = ControlLeft);
     QComboBox* AddFieldList(TFieldId id, int row, int width);
 
+    // Selects a stored list choice; an index the list does not hold selects
+    // nothing (and the stored value stays as it is).
+    static void SelectIndex(QComboBox* list, qint64 index);
+
 private:
     QString m_heading;
 };

@@ -51,8 +51,7 @@ void TUartForm::LoadFromParams()
         HWFlowControl->setCurrentIndex(-1);
         SetListReadOnly(HWFlowControl, true);
     } else {
-        const qint32 flow = Group->HWFlowControl;
-        HWFlowControl->setCurrentIndex(flow >= 0 && flow < HWFlowControl->count() ? flow : -1);
+        SelectIndex(HWFlowControl, Group->HWFlowControl);
         SetListReadOnly(HWFlowControl, false);
     }
 }

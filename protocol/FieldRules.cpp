@@ -2,6 +2,7 @@
 #include "FieldRules.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -11,174 +12,258 @@ constexpr const char* SystemSection = "SYSTEM";
 constexpr const char* UartSection = "UART";
 constexpr const char* MultiCommSection = "MULTI-CONNECTION";
 
-using K = TFieldKind;
-using Keys = TFieldKeys;
-using R = TRequirement;
+// ---------------------------------------------------------------- codecs
+
+// The group of a parameter set that holds a member of that group's class.
+template <typename TGroup> TGroup& GroupIn(const TParameters& p);
+template <> TBluetoothParam& GroupIn(const TParameters& p) { return p.Bluetooth; }
+template <> TSecurityParam& GroupIn(const TParameters& p) { return p.Security; }
+template <> TSystemParam& GroupIn(const TParameters& p) { return p.System; }
+template <> TUartParam& GroupIn(const TParameters& p) { return p.Uart; }
+template <> TMultiCommParam& GroupIn(const TParameters& p) { return p.MultiComm; }
+
+template <typename> struct TMemberOf;
+template <typename TGroup, typename TValue> struct TMemberOf<TValue TGroup::*> { using Group = TGroup; };
+
+// The field a member pointer names, in a parameter set (whose groups are
+// references, so a const set still hands out its groups for writing).
+template <auto Member> auto& FieldIn(const TParameters& p)
+{
+    return GroupIn<typename TMemberOf<decltype(Member)>::Group>(p).*Member;
+}
+
+QStringList CurrentItems(TFieldId id)
+{
+    return FieldItems(id, TModuleType::Current);
+}
+
+// A text kept as it is shown: names, addresses, hex digits, and the UART lists,
+// which keep their item's text.
+template <auto Member> constexpr TFieldCodec AsText{
+    [](const TParameters& p, TFieldId) -> QByteArray { return FieldIn<Member>(p); },
+    [](TParameters& p, TFieldId, const QByteArray& shown) { FieldIn<Member>(p) = shown; },
+    nullptr,
+    true,
+};
+
+// A number kept as an integer and shown in decimal; NUMBER OF DEVICE too, whose
+// items are the counts themselves.
+template <auto Member> constexpr TFieldCodec AsNumber{
+    [](const TParameters& p, TFieldId) { return QByteArray::number(FieldIn<Member>(p)); },
+    [](TParameters& p, TFieldId, const QByteArray& shown) { FieldIn<Member>(p) = shown.toInt(); },
+    [](const TParameters& p) -> qint32 { return FieldIn<Member>(p); },
+};
+
+// A list choice kept as its item's index. A stored index the list lacks is
+// shown as its number.
+template <auto Member> constexpr TFieldCodec AsIndex{
+    [](const TParameters& p, TFieldId id) {
+        const qint32 index = FieldIn<Member>(p);
+        const QStringList items = CurrentItems(id);
+        return index >= 0 && index < items.size() ? items.at(index).toLatin1() : QByteArray::number(index);
+    },
+    [](TParameters& p, TFieldId id, const QByteArray& shown) {
+        FieldIn<Member>(p) = qint32(CurrentItems(id).indexOf(QString::fromLatin1(shown)));
+    },
+    [](const TParameters& p) -> qint32 { return FieldIn<Member>(p); },
+};
+
+// An operation mode: "MODE n" kept as n.
+constexpr QByteArrayView ModeWord = "MODE ";
+template <auto Member> constexpr TFieldCodec AsMode{
+    [](const TParameters& p, TFieldId) {
+        const qint32 mode = FieldIn<Member>(p);
+        return mode >= 0 ? ModeWord.toByteArray() + QByteArray::number(mode) : QByteArray::number(mode);
+    },
+    [](TParameters& p, TFieldId, const QByteArray& shown) {
+        FieldIn<Member>(p) = shown.mid(ModeWord.size()).toInt();
+    },
+    [](const TParameters& p) -> qint32 { return FieldIn<Member>(p); },
+};
+
+// ---------------------------------------------------------------- the table
+
+constexpr const char* OffOn[] = {"DISABLE", "ENABLE"};
+constexpr const char* RoleItems[] = {"MASTER", "SLAVE"};
+constexpr const char* ProfileItems[] = {"SPP", "DUN"};
+// SSP exists on current modules only.
+constexpr const char* AuthItems[] = {"DISABLE", "ENABLE", "SSP"};
+constexpr const char* ConnectionModeItems[] = {"MODE 1", "MODE 2", "MODE 3", "MODE 4"};
+constexpr const char* BaudRateItems[] = {"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200", "230400"};
+constexpr const char* ParityItems[] = {"None", "Even", "Odd"};
+constexpr const char* StopBitItems[] = {"1", "2"};
+
+// The lists the product list sizes, when it says nothing for the model.
+constexpr int DefaultOperationModes = 3;
+constexpr int DefaultDevices = 7;
+
+using enum TFieldKind;
+using enum TFieldKeys;
+using enum TRequirement;
+
+// clang-format off
+constexpr TFieldRule Rows[] = {
+    {.Id = TFieldId::DeviceName, .Page = 1, .Section = BluetoothSection, .Caption = "DEVICE NAME",
+     .Stored = AsText<&TBluetoothParam::DeviceName>, .Kind = Text, .Limit = 12, .UpperCase = true, .Required = Filled},
+    {.Id = TFieldId::Role, .Page = 1, .Section = BluetoothSection, .Caption = "ROLE",
+     .Stored = AsIndex<&TBluetoothParam::Role>, .Items = RoleItems},
+    {.Id = TFieldId::RemoteBDAddr, .Page = 1, .Section = BluetoothSection, .Caption = "REMOTE BD ADDRESS",
+     .Stored = AsText<&TBluetoothParam::RemoteBDAddr>, .Kind = Text, .Limit = 12, .Keys = Hex, .UpperCase = true,
+     .Required = Complete},
+    // The editable part of the code; the fixed part is the module's.
+    {.Id = TFieldId::InquiryAccessCode, .Page = 1, .Section = BluetoothSection, .Caption = "INQUIRY ACCESS CODE",
+     .Stored = AsText<&TBluetoothParam::InquiryAccessCodeSecond>, .Kind = Text, .Limit = 2, .Keys = Hex,
+     .UpperCase = true, .Maximum = AccessCodeMaximum, .Supported = OnCurrent, .Required = Filled},
+    {.Id = TFieldId::ClassOfDevice, .Page = 1, .Section = BluetoothSection, .Caption = "CLASS OF DEVICE",
+     .Stored = AsText<&TBluetoothParam::ClassOfDevice>, .Kind = Text, .Limit = 6, .Keys = Hex, .UpperCase = true,
+     .Maximum = 0xFFFFFF, .Supported = OnCurrent, .Required = Filled},
+    {.Id = TFieldId::PowerSave, .Page = 1, .Section = BluetoothSection, .Caption = "POWER SAVE",
+     .Stored = AsIndex<&TBluetoothParam::PowerSave>, .Items = OffOn},
+    {.Id = TFieldId::LinkTimeout, .Page = 1, .Section = BluetoothSection, .Caption = "LINK SUPERVISION TIMEOUT",
+     .Stored = AsNumber<&TBluetoothParam::LinkTimeout>, .Kind = Text, .Limit = 2, .Keys = Decimal, .Maximum = 99,
+     .Required = Filled},
+    {.Id = TFieldId::SupportProfile, .Page = 1, .Section = BluetoothSection, .Caption = "SUPPORT PROFILE",
+     .Stored = AsIndex<&TBluetoothParam::SupportProfile>, .Items = ProfileItems, .Supported = OnCurrent},
+    {.Id = TFieldId::ServiceName, .Page = 1, .Section = BluetoothSection, .Caption = "SERVICE NAME",
+     .Stored = AsText<&TBluetoothParam::ServiceName>, .Kind = Text, .Limit = 20, .UpperCase = true,
+     .Supported = OnCurrent, .Required = Filled},
+
+    {.Id = TFieldId::Auth, .Page = 2, .Section = SecuritySection, .Caption = "AUTHENTICATION",
+     .Stored = AsIndex<&TSecurityParam::Auth>, .Items = AuthItems, .ItemsOnLegacy = 2},
+    {.Id = TFieldId::PinCode, .Page = 2, .Section = SecuritySection, .Caption = "PIN CODE",
+     .Stored = AsText<&TSecurityParam::PinCode>, .Kind = Text, .Limit = 12, .UpperCase = true, .Required = Filled},
+    {.Id = TFieldId::Encry, .Page = 2, .Section = SecuritySection, .Caption = "ENCRYPTION",
+     .Stored = AsIndex<&TSecurityParam::Encry>, .Items = OffOn},
+
+    {.Id = TFieldId::StatusMessage, .Page = 3, .Section = SystemSection, .Caption = "STATUS MESSAGE",
+     .Stored = AsIndex<&TSystemParam::StatusMessage>, .Items = OffOn},
+    {.Id = TFieldId::ConnectionMode, .Page = 3, .Section = SystemSection, .Caption = "CONNECTION MODE",
+     .Stored = AsIndex<&TSystemParam::ConnectionMode>, .Items = ConnectionModeItems},
+    // The escape sequence may be several characters long, unlike the debug character.
+    {.Id = TFieldId::EscapeChar, .Page = 3, .Section = SystemSection, .Caption = "ESCAPE CHARACTER (HEXA)",
+     .Stored = AsText<&TSystemParam::EscapeChar>, .Kind = Text, .Limit = 12, .Keys = Hex, .UpperCase = true,
+     .Required = Filled},
+    {.Id = TFieldId::DebugChar, .Page = 3, .Section = SystemSection, .Caption = "DEBUG CHARACTER (HEXA)",
+     .Stored = AsText<&TSystemParam::DebugChar>, .Kind = Text, .Limit = 2, .Keys = Hex, .UpperCase = true,
+     .Maximum = 0xFF, .Required = Filled},
+    {.Id = TFieldId::ConnectionDelayTime, .Page = 3, .Section = SystemSection, .Caption = "CONNECTION DELAY TIME",
+     .Stored = AsNumber<&TSystemParam::ConnectionDelayTime>, .Kind = Text, .Limit = 6, .Keys = Decimal,
+     .Supported = OnCurrent, .Required = Filled},
+    // Only "2.0" legacy modules switch streams fast; older ones do not.
+    {.Id = TFieldId::StreamSwitchingFast, .Page = 3, .Section = SystemSection, .Caption = "STREAM SWITCHING FAST",
+     .Stored = AsIndex<&TSystemParam::StreamSwitchingFast>, .Items = OffOn, .Supported = OnCurrent | OnLegacyFast,
+     .Required = Selected},
+
+    {.Id = TFieldId::BaudRate, .Page = 4, .Section = UartSection, .Caption = "BAUDRATE",
+     .Stored = AsText<&TUartParam::BaudRate>, .Items = BaudRateItems},
+    {.Id = TFieldId::ParityBit, .Page = 4, .Section = UartSection, .Caption = "PARITY BIT",
+     .Stored = AsText<&TUartParam::ParityBit>, .Items = ParityItems},
+    {.Id = TFieldId::StopBit, .Page = 4, .Section = UartSection, .Caption = "STOP BIT",
+     .Stored = AsText<&TUartParam::StopBit>, .Items = StopBitItems},
+    {.Id = TFieldId::HWFlowControl, .Page = 4, .Section = UartSection, .Caption = "H/W FLOW CONTROL",
+     .Stored = AsIndex<&TUartParam::HWFlowControl>, .Items = OffOn, .Supported = OnCurrent},
+
+    // Their items come from the product list (OperationModeItems, NumberOfDeviceItems).
+    {.Id = TFieldId::OperationMode, .Page = 5, .Section = MultiCommSection, .Caption = "OPERATION MODE",
+     .Stored = AsMode<&TMultiCommParam::OperationMode>},
+    {.Id = TFieldId::NumberOfDevice, .Page = 5, .Section = MultiCommSection, .Caption = "NUMBER OF DEVICE",
+     .Stored = AsNumber<&TMultiCommParam::NumberOfDevice>},
+    {.Id = TFieldId::RxBufferSize, .Page = 5, .Section = MultiCommSection, .Caption = "RX BUFFER SIZE",
+     .Stored = AsNumber<&TMultiCommParam::RxBufferSize>, .Kind = Text, .Limit = 3, .Keys = Decimal,
+     .Required = Filled},
+};
+
+// The page checks' reports, keyed by field.
+constexpr TFieldFault Faults[] = {
+    {TFieldId::DeviceName,
+     "Parameter(Device Name) is empty.\r\nThis parameter must come to fill certainly.",
+     "Fill Device Name Parameter."},
+    {TFieldId::RemoteBDAddr,
+     "Parameter(Remote BD Address) is empty or not enougth.\r\n"
+     "This parameter must come to fill certainly by 12 HEXA Numbers.",
+     "Fill Remote BD Address Parameter by HEXA Number."},
+    {TFieldId::InquiryAccessCode,
+     "Parameter(Inquiry Access Code) is empty.\r\n"
+     "This parameter must come to fill certainly by under 2 HEXA Numbers.",
+     "Fill Inquiry Access Code Parameter by HEXA Number."},
+    {TFieldId::ClassOfDevice,
+     "Parameter(Class of Device) is empty.\r\n"
+     "This parameter must come to fill certainly by under 6 HEXA Numbers.",
+     "Fill Class of Device Parameter by HEXA Number."},
+    {TFieldId::LinkTimeout,
+     "Parameter(Link Supervision Timeout) is empty.\r\n"
+     "This parameter must come to fill certainly by Decimal Number.",
+     "Fill Link Supervision Timeout Parameter by Decimal Number."},
+    {TFieldId::ServiceName,
+     "Parameter(Service Name) is empty.\r\nThis parameter must come to fill any word.",
+     "Fill Service Name Parameter."},
+    {TFieldId::PinCode,
+     "Parameter(Pin Code) is empty.\r\nThis parameter must come to fill certainly.",
+     "Fill Pin Code Parameter by Decimal Number."},
+    {TFieldId::EscapeChar,
+     "Parameter(Escape Character) is empty.\r\n"
+     "This parameter must come to fill certainly by 2 HEXA Numbers.",
+     "Fill Escape Character Parameter by HEXA Number."},
+    {TFieldId::DebugChar,
+     "Parameter(Debug Character) is empty.\r\n"
+     "This parameter must come to fill certainly by 2 HEXA Numbers.",
+     "Fill Debug Character Parameter by HEXA Number."},
+    {TFieldId::ConnectionDelayTime,
+     "Parameter(Connection Delay Time) is empty.\r\n"
+     "This parameter must come to fill certainly by Decimal Numbers.",
+     "Fill Connection Delay Time Parameter by Decimal Number."},
+    {TFieldId::StreamSwitchingFast,
+     "Parameter(Stream Switching Fast) is wrong.\r\nThis parameter must be ENABLE or DISABLE.",
+     "Reselect this parameter."},
+    {TFieldId::RxBufferSize,
+     "Parameter(Rx Buffer Size) is empty.\r\n"
+     "This parameter must come to fill certainly by Decimal Numbers.",
+     "Fill Rx Buffer Size Parameter by Decimal Number."},
+};
+// clang-format on
+
+constexpr const TFieldFault* FaultOf(TFieldId id)
+{
+    for (const TFieldFault& fault : Faults) {
+        if (fault.Id == id)
+            return &fault;
+    }
+    return nullptr;
+}
+
+// What the table must hold, checked as it is compiled.
+constexpr bool RowsInIdOrder()
+{
+    for (std::size_t i = 0; i < std::size(Rows); ++i) {
+        if (static_cast<std::size_t>(Rows[i].Id) != i)
+            return false;
+    }
+    return true;
+}
+
+constexpr bool EveryRowComplete()
+{
+    for (const TFieldRule& row : Rows) {
+        if (row.Page < 1 || !row.Section || !row.Caption || !row.Stored.Shown || !row.Stored.Store)
+            return false;
+        // A text field has a typing limit; a fixed list has items.
+        if (row.Kind == TFieldKind::Text ? row.Limit <= 0 : (!row.Items.empty() && row.Limit != 0))
+            return false;
+        // A field with a requirement has its report, and only such a field.
+        if ((row.Required != TRequirement::None) != (FaultOf(row.Id) != nullptr))
+            return false;
+    }
+    return true;
+}
+
+static_assert(std::size(Rows) == FieldCount, "one row per field");
+static_assert(RowsInIdOrder(), "rows in the order of TFieldId");
+static_assert(EveryRowComplete(), "every row names its page, caption and store, and every requirement its report");
 
 const QList<TFieldRule>& Table()
 {
-    static const QList<TFieldRule> table = {
-        {TFieldId::DeviceName, 1, BluetoothSection, "DEVICE NAME", K::Text, 12, Keys::Any, true, -1, OnAll, R::Filled,
-         OnAll, "Parameter(Device Name) is empty.\r\nThis parameter must come to fill certainly.",
-         "Fill Device Name Parameter."},
-        {TFieldId::Role, 1, BluetoothSection, "ROLE", K::List, 0, Keys::Any, false, -1, OnAll, R::None, 0, nullptr,
-         nullptr},
-        {TFieldId::RemoteBDAddr, 1, BluetoothSection, "REMOTE BD ADDRESS", K::Text, 12, Keys::Hex, true, -1, OnAll,
-         R::Complete, OnAll,
-         "Parameter(Remote BD Address) is empty or not enougth.\r\n"
-         "This parameter must come to fill certainly by 12 HEXA Numbers.",
-         "Fill Remote BD Address Parameter by HEXA Number."},
-        {TFieldId::InquiryAccessCode, 1, BluetoothSection, "INQUIRY ACCESS CODE", K::Text, 2, Keys::Hex, true,
-         AccessCodeMaximum, OnCurrent, R::Filled, OnCurrent,
-         "Parameter(Inquiry Access Code) is empty.\r\n"
-         "This parameter must come to fill certainly by under 2 HEXA Numbers.",
-         "Fill Inquiry Access Code Parameter by HEXA Number."},
-        {TFieldId::ClassOfDevice, 1, BluetoothSection, "CLASS OF DEVICE", K::Text, 6, Keys::Hex, true, 0xFFFFFF,
-         OnCurrent, R::Filled, OnCurrent,
-         "Parameter(Class of Device) is empty.\r\n"
-         "This parameter must come to fill certainly by under 6 HEXA Numbers.",
-         "Fill Class of Device Parameter by HEXA Number."},
-        {TFieldId::PowerSave, 1, BluetoothSection, "POWER SAVE", K::List, 0, Keys::Any, false, -1, OnAll, R::None, 0,
-         nullptr, nullptr},
-        {TFieldId::LinkTimeout, 1, BluetoothSection, "LINK SUPERVISION TIMEOUT", K::Text, 2, Keys::Decimal, false, 99,
-         OnAll, R::Filled, OnAll,
-         "Parameter(Link Supervision Timeout) is empty.\r\n"
-         "This parameter must come to fill certainly by Decimal Number.",
-         "Fill Link Supervision Timeout Parameter by Decimal Number."},
-        {TFieldId::SupportProfile, 1, BluetoothSection, "SUPPORT PROFILE", K::List, 0, Keys::Any, false, -1, OnCurrent,
-         R::None, 0, nullptr, nullptr},
-        {TFieldId::ServiceName, 1, BluetoothSection, "SERVICE NAME", K::Text, 20, Keys::Any, true, -1, OnCurrent,
-         R::Filled, OnCurrent, "Parameter(Service Name) is empty.\r\nThis parameter must come to fill any word.",
-         "Fill Service Name Parameter."},
-        {TFieldId::Auth, 2, SecuritySection, "AUTHENTICATION", K::List, 0, Keys::Any, false, -1, OnAll, R::None, 0,
-         nullptr, nullptr},
-        {TFieldId::PinCode, 2, SecuritySection, "PIN CODE", K::Text, 12, Keys::Any, true, -1, OnAll, R::Filled, OnAll,
-         "Parameter(Pin Code) is empty.\r\nThis parameter must come to fill certainly.",
-         "Fill Pin Code Parameter by Decimal Number."},
-        {TFieldId::Encry, 2, SecuritySection, "ENCRYPTION", K::List, 0, Keys::Any, false, -1, OnAll, R::None, 0,
-         nullptr, nullptr},
-        {TFieldId::StatusMessage, 3, SystemSection, "STATUS MESSAGE", K::List, 0, Keys::Any, false, -1, OnAll, R::None,
-         0, nullptr, nullptr},
-        {TFieldId::ConnectionMode, 3, SystemSection, "CONNECTION MODE", K::List, 0, Keys::Any, false, -1, OnAll,
-         R::None, 0, nullptr, nullptr},
-        // The escape sequence may be several characters long, unlike the debug character.
-        {TFieldId::EscapeChar, 3, SystemSection, "ESCAPE CHARACTER (HEXA)", K::Text, 12, Keys::Hex, true, -1, OnAll,
-         R::Filled, OnAll,
-         "Parameter(Escape Character) is empty.\r\n"
-         "This parameter must come to fill certainly by 2 HEXA Numbers.",
-         "Fill Escape Character Parameter by HEXA Number."},
-        {TFieldId::DebugChar, 3, SystemSection, "DEBUG CHARACTER (HEXA)", K::Text, 2, Keys::Hex, true, 0xFF, OnAll,
-         R::Filled, OnAll,
-         "Parameter(Debug Character) is empty.\r\n"
-         "This parameter must come to fill certainly by 2 HEXA Numbers.",
-         "Fill Debug Character Parameter by HEXA Number."},
-        {TFieldId::ConnectionDelayTime, 3, SystemSection, "CONNECTION DELAY TIME", K::Text, 6, Keys::Decimal, false,
-         -1, OnCurrent, R::Filled, OnCurrent,
-         "Parameter(Connection Delay Time) is empty.\r\n"
-         "This parameter must come to fill certainly by Decimal Numbers.",
-         "Fill Connection Delay Time Parameter by Decimal Number."},
-        // Only "2.0" legacy modules switch streams fast; older ones do not.
-        {TFieldId::StreamSwitchingFast, 3, SystemSection, "STREAM SWITCHING FAST", K::List, 0, Keys::Any, false, -1,
-         OnCurrent | OnLegacyFast, R::Selected, OnCurrent | OnLegacyFast,
-         "Parameter(Stream Switching Fast) is wrong.\r\nThis parameter must be ENABLE or DISABLE.",
-         "Reselect this parameter."},
-        {TFieldId::BaudRate, 4, UartSection, "BAUDRATE", K::List, 0, Keys::Any, false, -1, OnAll, R::None, 0, nullptr,
-         nullptr},
-        {TFieldId::ParityBit, 4, UartSection, "PARITY BIT", K::List, 0, Keys::Any, false, -1, OnAll, R::None, 0,
-         nullptr, nullptr},
-        {TFieldId::StopBit, 4, UartSection, "STOP BIT", K::List, 0, Keys::Any, false, -1, OnAll, R::None, 0, nullptr,
-         nullptr},
-        {TFieldId::HWFlowControl, 4, UartSection, "H/W FLOW CONTROL", K::List, 0, Keys::Any, false, -1, OnCurrent,
-         R::None, 0, nullptr, nullptr},
-        {TFieldId::OperationMode, 5, MultiCommSection, "OPERATION MODE", K::List, 0, Keys::Any, false, -1, OnAll,
-         R::None, 0, nullptr, nullptr},
-        {TFieldId::NumberOfDevice, 5, MultiCommSection, "NUMBER OF DEVICE", K::List, 0, Keys::Any, false, -1, OnAll,
-         R::None, 0, nullptr, nullptr},
-        {TFieldId::RxBufferSize, 5, MultiCommSection, "RX BUFFER SIZE", K::Text, 3, Keys::Decimal, false, -1, OnAll,
-         R::Filled, OnAll,
-         "Parameter(Rx Buffer Size) is empty.\r\n"
-         "This parameter must come to fill certainly by Decimal Numbers.",
-         "Fill Rx Buffer Size Parameter by Decimal Number."},
-    };
+    static const QList<TFieldRule> table(std::begin(Rows), std::end(Rows));
     return table;
-}
-
-const QStringList OffOn{QStringLiteral("DISABLE"), QStringLiteral("ENABLE")};
-
-// Lists whose choice is kept as its item's text rather than its index.
-bool StoredAsText(TFieldId id)
-{
-    return id == TFieldId::BaudRate || id == TFieldId::ParityBit || id == TFieldId::StopBit;
-}
-
-bool IsDecimalField(TFieldId id)
-{
-    return FieldRule(id).Kind == TFieldKind::Text && FieldRule(id).Keys == TFieldKeys::Decimal;
-}
-
-qint32 IndexOf(TFieldId id, const TParameters& p)
-{
-    switch (id) {
-    case TFieldId::Role: return p.Bluetooth.Role;
-    case TFieldId::PowerSave: return p.Bluetooth.PowerSave;
-    case TFieldId::SupportProfile: return p.Bluetooth.SupportProfile;
-    case TFieldId::Auth: return p.Security.Auth;
-    case TFieldId::Encry: return p.Security.Encry;
-    case TFieldId::StatusMessage: return p.System.StatusMessage;
-    case TFieldId::ConnectionMode: return p.System.ConnectionMode;
-    case TFieldId::StreamSwitchingFast: return p.System.StreamSwitchingFast;
-    case TFieldId::HWFlowControl: return p.Uart.HWFlowControl;
-    case TFieldId::OperationMode: return p.MultiComm.OperationMode;
-    case TFieldId::NumberOfDevice: return p.MultiComm.NumberOfDevice - 1;
-    case TFieldId::LinkTimeout: return p.Bluetooth.LinkTimeout;
-    case TFieldId::ConnectionDelayTime: return p.System.ConnectionDelayTime;
-    case TFieldId::RxBufferSize: return p.MultiComm.RxBufferSize;
-    default: return 0;
-    }
-}
-
-void SetInteger(TFieldId id, TParameters& p, qint32 value)
-{
-    switch (id) {
-    case TFieldId::Role: p.Bluetooth.Role = value; break;
-    case TFieldId::PowerSave: p.Bluetooth.PowerSave = value; break;
-    case TFieldId::SupportProfile: p.Bluetooth.SupportProfile = value; break;
-    case TFieldId::Auth: p.Security.Auth = value; break;
-    case TFieldId::Encry: p.Security.Encry = value; break;
-    case TFieldId::StatusMessage: p.System.StatusMessage = value; break;
-    case TFieldId::ConnectionMode: p.System.ConnectionMode = value; break;
-    case TFieldId::StreamSwitchingFast: p.System.StreamSwitchingFast = value; break;
-    case TFieldId::HWFlowControl: p.Uart.HWFlowControl = value; break;
-    case TFieldId::OperationMode: p.MultiComm.OperationMode = value; break;
-    case TFieldId::NumberOfDevice: p.MultiComm.NumberOfDevice = value + 1; break;
-    case TFieldId::LinkTimeout: p.Bluetooth.LinkTimeout = value; break;
-    case TFieldId::ConnectionDelayTime: p.System.ConnectionDelayTime = value; break;
-    case TFieldId::RxBufferSize: p.MultiComm.RxBufferSize = value; break;
-    default: break;
-    }
-}
-
-QByteArray* TextOf(TFieldId id, TParameters& p)
-{
-    switch (id) {
-    case TFieldId::DeviceName: return &p.Bluetooth.DeviceName;
-    case TFieldId::RemoteBDAddr: return &p.Bluetooth.RemoteBDAddr;
-    case TFieldId::InquiryAccessCode: return &p.Bluetooth.InquiryAccessCodeSecond;
-    case TFieldId::ClassOfDevice: return &p.Bluetooth.ClassOfDevice;
-    case TFieldId::ServiceName: return &p.Bluetooth.ServiceName;
-    case TFieldId::PinCode: return &p.Security.PinCode;
-    case TFieldId::EscapeChar: return &p.System.EscapeChar;
-    case TFieldId::DebugChar: return &p.System.DebugChar;
-    case TFieldId::BaudRate: return &p.Uart.BaudRate;
-    case TFieldId::ParityBit: return &p.Uart.ParityBit;
-    case TFieldId::StopBit: return &p.Uart.StopBit;
-    default: return nullptr;
-    }
-}
-
-const QByteArray* TextOf(TFieldId id, const TParameters& p)
-{
-    return TextOf(id, const_cast<TParameters&>(p));
 }
 
 QString Flat(const char* text)
@@ -193,6 +278,23 @@ QString Key(const TFieldRule& rule)
     return QString::fromLatin1(rule.Section) + u'.' + QString::fromLatin1(rule.Caption);
 }
 
+QString OnlyKeysText(const TFieldRule& rule, const QByteArray& text)
+{
+    return QStringLiteral("\"%1\" takes only %2")
+        .arg(QString::fromLatin1(text),
+             rule.Keys == TFieldKeys::Hex ? QStringLiteral("hex digits") : QStringLiteral("decimal digits"));
+}
+
+// The item of a list that a value names, without regard to letter case.
+std::optional<QString> ItemNamed(const QStringList& items, const QByteArray& value)
+{
+    for (const QString& item : items) {
+        if (item.compare(QString::fromLatin1(value), Qt::CaseInsensitive) == 0)
+            return item;
+    }
+    return std::nullopt;
+}
+
 // Checks a value that differs from what the module holds. Returns the problem,
 // or nothing and the value to store in *accepted.
 std::optional<QString> CheckChangedValue(const TFieldRule& rule, const QByteArray& value, const TRuleContext& context,
@@ -200,11 +302,9 @@ std::optional<QString> CheckChangedValue(const TFieldRule& rule, const QByteArra
 {
     if (rule.Kind == TFieldKind::List) {
         const QStringList items = FieldItems(rule.Id, context.Type, context.OperationModes, context.Devices);
-        for (const QString& item : items) {
-            if (item.compare(QString::fromLatin1(value), Qt::CaseInsensitive) == 0) {
-                *accepted = item.toLatin1();
-                return std::nullopt;
-            }
+        if (const std::optional<QString> item = ItemNamed(items, value)) {
+            *accepted = item->toLatin1();
+            return std::nullopt;
         }
         return QStringLiteral("\"%1\" is not one of: %2")
             .arg(QString::fromLatin1(value), items.join(QStringLiteral(", ")));
@@ -212,33 +312,25 @@ std::optional<QString> CheckChangedValue(const TFieldRule& rule, const QByteArra
 
     const QByteArray text = rule.UpperCase ? value.toUpper() : value;
     if (text.isEmpty()) {
-        if (rule.FaultDetail)
-            return Flat(rule.FaultDetail);
+        if (const TFieldFault* fault = FaultOf(rule.Id))
+            return Flat(fault->Detail);
         return QStringLiteral("must not be empty");
     }
     if (text.size() > rule.Limit)
         return QStringLiteral("\"%1\" is longer than %2 characters").arg(QString::fromLatin1(text)).arg(rule.Limit);
-    if (!TextAccepted(rule.Keys, text)) {
-        return QStringLiteral("\"%1\" takes only %2")
-            .arg(QString::fromLatin1(text),
-                 rule.Keys == TFieldKeys::Hex ? QStringLiteral("hex digits") : QStringLiteral("decimal digits"));
-    }
+    if (!TextAccepted(rule.Keys, text))
+        return OnlyKeysText(rule, text);
     if (rule.Required == TRequirement::Complete && text.size() < rule.Limit)
-        return Flat(rule.FaultDetail);
+        return Flat(FaultOf(rule.Id)->Detail);
     if (rule.Maximum >= 0) {
         bool ok = false;
         const qint64 number = text.toLongLong(&ok, rule.Keys == TFieldKeys::Hex ? 16 : 10);
-        if (!ok || number > rule.Maximum) {
-            const QString top = rule.Keys == TFieldKeys::Hex ? QString::number(rule.Maximum, 16).toUpper()
-                                                             : QString::number(rule.Maximum);
-            return QStringLiteral("\"%1\" is out of range (0 ~ %2)").arg(QString::fromLatin1(text), top);
-        }
+        if (!ok || number > rule.Maximum)
+            return QStringLiteral("\"%1\" is out of range (%2)").arg(QString::fromLatin1(text), FieldRangeText(rule.Id));
     }
     *accepted = text;
     return std::nullopt;
 }
-
-void StoreValue(TFieldId id, const QByteArray& value, TParameters& p);
 
 bool IsNumber(const QByteArray& value)
 {
@@ -253,13 +345,16 @@ std::optional<QString> CheckValueForm(TFieldId id, const QByteArray& value)
 {
     const TFieldRule& rule = FieldRule(id);
     if (rule.Kind == TFieldKind::List) {
-        QByteArray accepted;
-        if (IsNumber(value) && !StoredAsText(id))
+        // A text choice (a speed, say) the list lacks may be what a module holds;
+        // so may an index the list lacks, shown as its number.
+        if (rule.Stored.KeepsText || IsNumber(value))
             return std::nullopt;
+        QByteArray accepted;
         TRuleContext widest;
         widest.OperationModes = MaxProductChoices;
         widest.Devices = MaxProductChoices;
-        if (!CheckChangedValue(rule, value, widest, &accepted))
+        const std::optional<QString> fault = CheckChangedValue(rule, value, widest, &accepted);
+        if (!fault)
             return std::nullopt;
         // A speed or stop bits the list lacks may be what a module holds, but
         // only as a number; the parity is one of the list's words or nothing a
@@ -270,49 +365,15 @@ std::optional<QString> CheckValueForm(TFieldId id, const QByteArray& value)
             return QStringLiteral("\"%1\" is not a number of stop bits").arg(QString::fromLatin1(value));
         if (id == TFieldId::BaudRate || id == TFieldId::StopBit)
             return std::nullopt;
-        return CheckChangedValue(rule, value, widest, &accepted);
+        return fault;
     }
     if (value.isEmpty() && rule.Required != TRequirement::None)
-        return Flat(rule.FaultDetail);
+        return Flat(FaultOf(id)->Detail);
     const QByteArray text = rule.UpperCase ? value.toUpper() : value;
-    if (!TextAccepted(rule.Keys, text)) {
-        return QStringLiteral("\"%1\" takes only %2")
-            .arg(QString::fromLatin1(text),
-                 rule.Keys == TFieldKeys::Hex ? QStringLiteral("hex digits") : QStringLiteral("decimal digits"));
-    }
+    if (!TextAccepted(rule.Keys, text))
+        return OnlyKeysText(rule, text);
     return std::nullopt;
 }
-
-namespace {
-
-void StoreValue(TFieldId id, const QByteArray& value, TParameters& p)
-{
-    const TFieldRule& rule = FieldRule(id);
-    if (rule.Kind == TFieldKind::List) {
-        if (StoredAsText(id)) {
-            *TextOf(id, p) = value;
-            return;
-        }
-        if (id == TFieldId::NumberOfDevice) {
-            SetInteger(id, p, value.toInt() - 1);
-            return;
-        }
-        if (id == TFieldId::OperationMode) {
-            SetInteger(id, p, value.mid(5).toInt());
-            return;
-        }
-        const QStringList items = FieldItems(id, TModuleType::Current);
-        SetInteger(id, p, qint32(items.indexOf(QString::fromLatin1(value))));
-        return;
-    }
-    if (IsDecimalField(id)) {
-        SetInteger(id, p, value.toInt());
-        return;
-    }
-    *TextOf(id, p) = value;
-}
-
-} // namespace
 
 unsigned ModuleTypeBit(TModuleType type)
 {
@@ -334,6 +395,11 @@ const TFieldRule& FieldRule(TFieldId id)
     return Table().at(static_cast<int>(id));
 }
 
+const TFieldFault* FieldFault(TFieldId id)
+{
+    return FaultOf(id);
+}
+
 const TFieldRule* FindFieldRule(const QByteArray& section, const QByteArray& caption)
 {
     for (const TFieldRule& rule : Table()) {
@@ -346,9 +412,21 @@ const TFieldRule* FindFieldRule(const QByteArray& section, const QByteArray& cap
 
 QStringList ProfileSections()
 {
-    return {QString::fromLatin1(BluetoothSection), QString::fromLatin1(SecuritySection),
-            QString::fromLatin1(SystemSection), QString::fromLatin1(UartSection),
-            QString::fromLatin1(MultiCommSection)};
+    QStringList sections;
+    for (const TFieldRule& rule : Table()) {
+        const QString section = QString::fromLatin1(rule.Section);
+        if (!sections.contains(section))
+            sections.append(section);
+    }
+    return sections;
+}
+
+QList<TProfileKey> ProfileKeys()
+{
+    QList<TProfileKey> keys;
+    for (const TFieldRule& rule : Table())
+        keys.append({QString::fromLatin1(rule.Section), QString::fromLatin1(rule.Caption), rule.Supported});
+    return keys;
 }
 
 bool FieldSupported(TFieldId id, TModuleType type)
@@ -358,8 +436,7 @@ bool FieldSupported(TFieldId id, TModuleType type)
 
 bool FieldRequired(TFieldId id, TModuleType type)
 {
-    const TFieldRule& rule = FieldRule(id);
-    return rule.Required != TRequirement::None && (rule.RequiredOn & ModuleTypeBit(type)) != 0;
+    return FieldRule(id).Required != TRequirement::None && FieldSupported(id, type);
 }
 
 bool KeyAccepted(TFieldKeys keys, QChar key)
@@ -383,30 +460,16 @@ bool TextAccepted(TFieldKeys keys, const QByteArray& text)
 
 QStringList FieldItems(TFieldId id, TModuleType type, std::optional<int> operationModes, std::optional<int> devices)
 {
-    switch (id) {
-    case TFieldId::Role: return {QStringLiteral("MASTER"), QStringLiteral("SLAVE")};
-    case TFieldId::SupportProfile: return {QStringLiteral("SPP"), QStringLiteral("DUN")};
-    case TFieldId::Auth:
-        if (IsLegacy(type))
-            return OffOn;
-        return OffOn + QStringList{QStringLiteral("SSP")};
-    case TFieldId::ConnectionMode:
-        return {QStringLiteral("MODE 1"), QStringLiteral("MODE 2"), QStringLiteral("MODE 3"), QStringLiteral("MODE 4")};
-    case TFieldId::BaudRate:
-        return {QStringLiteral("1200"),  QStringLiteral("2400"),  QStringLiteral("4800"),
-                QStringLiteral("9600"),  QStringLiteral("19200"), QStringLiteral("38400"),
-                QStringLiteral("57600"), QStringLiteral("115200"), QStringLiteral("230400")};
-    case TFieldId::ParityBit: return {QStringLiteral("None"), QStringLiteral("Even"), QStringLiteral("Odd")};
-    case TFieldId::StopBit: return {QStringLiteral("1"), QStringLiteral("2")};
-    case TFieldId::OperationMode: return OperationModeItems(operationModes.value_or(3));
-    case TFieldId::NumberOfDevice: return NumberOfDeviceItems(devices.value_or(7));
-    case TFieldId::PowerSave:
-    case TFieldId::Encry:
-    case TFieldId::StatusMessage:
-    case TFieldId::StreamSwitchingFast:
-    case TFieldId::HWFlowControl: return OffOn;
-    default: return {};
-    }
+    if (id == TFieldId::OperationMode)
+        return OperationModeItems(operationModes.value_or(DefaultOperationModes));
+    if (id == TFieldId::NumberOfDevice)
+        return NumberOfDeviceItems(devices.value_or(DefaultDevices));
+    const TFieldRule& rule = FieldRule(id);
+    const qsizetype count = IsLegacy(type) && rule.ItemsOnLegacy >= 0 ? rule.ItemsOnLegacy : rule.Items.size();
+    QStringList items;
+    for (const char* item : rule.Items.first(count))
+        items.append(QString::fromLatin1(item));
+    return items;
 }
 
 bool AccessCodeInRange(const QString& text)
@@ -418,6 +481,16 @@ bool AccessCodeInRange(const QString& text)
     return ok && value >= 0 && value <= AccessCodeMaximum;
 }
 
+QString FieldRangeText(TFieldId id)
+{
+    const TFieldRule& rule = FieldRule(id);
+    if (rule.Maximum < 0)
+        return QString();
+    const QString top = rule.Keys == TFieldKeys::Hex ? QString::number(rule.Maximum, 16).toUpper()
+                                                     : QString::number(rule.Maximum);
+    return QStringLiteral("0 ~ ") + top;
+}
+
 bool RoleAndBaudNeedModeFour(const QByteArray& model)
 {
     return model == "QN7101" || model == "QN7201" || model == "QN7x01";
@@ -427,6 +500,17 @@ bool RoleAndBaudEditable(const QByteArray& model, qint32 connectionMode)
 {
     // Connection mode 3 is shown as "MODE 4".
     return !RoleAndBaudNeedModeFour(model) || connectionMode >= 3;
+}
+
+bool IsSingleConnection(qint32 operationMode)
+{
+    return operationMode == 0;
+}
+
+void MakeSingleConnection(TMultiCommParam& group)
+{
+    group.NumberOfDevice = 1;
+    group.RxBufferSize = 0;
 }
 
 std::optional<int> ProductChoiceCount(const QByteArray& text)
@@ -458,24 +542,13 @@ QStringList NumberOfDeviceItems(int count)
 
 QByteArray ShownValue(TFieldId id, const TParameters& params)
 {
-    const TFieldRule& rule = FieldRule(id);
-    if (const QByteArray* text = TextOf(id, params))
-        return *text;
-    if (rule.Kind == TFieldKind::Text)
-        return QByteArray::number(IndexOf(id, params));
-    switch (id) {
-    case TFieldId::OperationMode:
-        if (params.MultiComm.OperationMode >= 0)
-            return QByteArrayLiteral("MODE ") + QByteArray::number(params.MultiComm.OperationMode);
-        return QByteArray::number(params.MultiComm.OperationMode);
-    case TFieldId::NumberOfDevice: return QByteArray::number(params.MultiComm.NumberOfDevice);
-    default: break;
-    }
-    const QStringList items = FieldItems(id, TModuleType::Current);
-    const qint32 index = IndexOf(id, params);
-    if (index >= 0 && index < items.size())
-        return items.at(index).toLatin1();
-    return QByteArray::number(index);
+    return FieldRule(id).Stored.Shown(params, id);
+}
+
+qint32 StoredNumber(TFieldId id, const TParameters& params)
+{
+    const TFieldCodec& stored = FieldRule(id).Stored;
+    return stored.Number ? stored.Number(params) : 0;
 }
 
 void CopyAllFields(const TParameters& source, TParameters& target)
@@ -516,7 +589,7 @@ TApplyResult ApplySettings(const QList<TSettingChange>& changes, const TParamete
         if (accepted == ShownValue(change.Id, read))
             continue;
         changed[index] = true;
-        StoreValue(change.Id, accepted, edit);
+        rule.Stored.Store(edit, change.Id, accepted);
     }
     if (!result.Ok())
         return result;
@@ -531,7 +604,7 @@ TApplyResult ApplySettings(const QList<TSettingChange>& changes, const TParamete
     }
 
     // A single connection has one device and no receive buffer.
-    if (edit.MultiComm.OperationMode == 0) {
+    if (IsSingleConnection(edit.MultiComm.OperationMode)) {
         const int devices = static_cast<int>(TFieldId::NumberOfDevice);
         const int buffer = static_cast<int>(TFieldId::RxBufferSize);
         if (changed[static_cast<int>(TFieldId::OperationMode)]) {
@@ -542,8 +615,7 @@ TApplyResult ApplySettings(const QList<TSettingChange>& changes, const TParamete
                                       QStringLiteral("\"MODE 0\" is a single connection: NUMBER OF DEVICE is 1 "
                                                      "and RX BUFFER SIZE is 0")});
             }
-            edit.MultiComm.NumberOfDevice = 1;
-            edit.MultiComm.RxBufferSize = 0;
+            MakeSingleConnection(edit.MultiComm);
         } else {
             for (int i : {devices, buffer}) {
                 if (changed[i]) {

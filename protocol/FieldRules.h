@@ -10,10 +10,12 @@
 #include <QStringList>
 
 #include <optional>
+#include <span>
 
 // The rules every editable setting follows, kept in one table: which page shows
-// it under which caption, how long it may be typed, which characters it takes,
-// its range, whether it must be filled, and which module types have it at all.
+// it under which caption, where a parameter set keeps it and how its text
+// converts, how long it may be typed, which characters it takes, its items or
+// range, whether it must be filled, and which module types have it at all.
 // The pages, the window's sequencer and the command-line program all read it;
 // none of them keeps a rule of its own. No widgets here.
 
@@ -59,7 +61,7 @@ enum class TRequirement {
     Selected,  // a list with an item selected
 };
 
-// Module types as bits, for support and requirement masks.
+// Module types as bits, for support masks.
 enum TModuleTypeBits : unsigned {
     OnCurrent = 1,
     OnLegacyFast = 2,
@@ -68,29 +70,65 @@ enum TModuleTypeBits : unsigned {
 };
 unsigned ModuleTypeBit(TModuleType type);
 
+// Where a field is kept in a parameter set, and how what is kept there turns
+// into the text its page shows (ShownValue) and back. The codecs live in
+// FieldRules.cpp: a text kept as it is shown, a decimal number, a list choice
+// kept as its index, an operation mode kept as its number.
+struct TFieldCodec
+{
+    QByteArray (*Shown)(const TParameters& params, TFieldId id) = nullptr;
+    // Stores a value already checked against the field's rule.
+    void (*Store)(TParameters& params, TFieldId id, const QByteArray& shown) = nullptr;
+    // The integer kept for a field kept as a number or an index; nullptr for texts.
+    qint32 (*Number)(const TParameters& params) = nullptr;
+    bool KeepsText = false;  // the shown text itself is kept (a list of speeds, say)
+};
+
+// One row of the table. Rows are written with named fields; what most rows share
+// is the default.
 struct TFieldRule
 {
     TFieldId Id;
-    int Page;              // the page's index: 1 Bluetooth, 2 Security, 3 System, 4 UART, 5 Multi-connection
-    const char* Section;   // profile section: "BLUETOOTH", "SECURITY", "SYSTEM", "UART", "MULTI-CONNECTION"
-    const char* Caption;   // the page's caption, and the profile key
-    TFieldKind Kind;
-    int Limit;             // typing limit of a text field; 0 for lists
-    TFieldKeys Keys;
-    bool UpperCase;        // typed letters become upper case
-    qint64 Maximum;        // largest value of a hex or decimal field; -1 when only the limit bounds it
-    unsigned Supported;    // module types that have the setting
-    TRequirement Required;
-    unsigned RequiredOn;   // module types on which the requirement holds
-    const char* FaultDetail;       // the page check's report when the requirement fails
-    const char* FaultMaintenance;
+    int Page = 0;                  // the page's index: 1 Bluetooth, 2 Security, 3 System, 4 UART, 5 Multi-connection
+    const char* Section = nullptr; // profile section: "BLUETOOTH", "SECURITY", "SYSTEM", "UART", "MULTI-CONNECTION"
+    const char* Caption = nullptr; // the page's caption, and the profile key
+    TFieldCodec Stored;            // where the value is kept and how its text converts
+    TFieldKind Kind = TFieldKind::List;
+    std::span<const char* const> Items = {};  // a fixed list's items, in index order
+    int ItemsOnLegacy = -1;        // how many of them a legacy module offers; -1 all
+    int Limit = 0;                 // typing limit of a text field; 0 for lists
+    TFieldKeys Keys = TFieldKeys::Any;
+    bool UpperCase = false;        // typed letters become upper case
+    qint64 Maximum = -1;           // largest value of a hex or decimal field; -1 when only the limit bounds it
+    unsigned Supported = OnAll;    // module types that have the setting
+    TRequirement Required = TRequirement::None;  // holds on every type that has the setting
+};
+
+// The page check's report when a field's requirement fails, in the system's words.
+struct TFieldFault
+{
+    TFieldId Id;
+    const char* Detail;
+    const char* Maintenance;
 };
 
 const QList<TFieldRule>& FieldRules();
 const TFieldRule& FieldRule(TFieldId id);
+// The report of a field that has a requirement; nullptr for the others.
+const TFieldFault* FieldFault(TFieldId id);
 // Looks a field up by section and caption, both without regard to letter case.
 const TFieldRule* FindFieldRule(const QByteArray& section, const QByteArray& caption);
 QStringList ProfileSections();
+// Every key of a profile as "SECTION.CAPTION", in the table's order, with the
+// module types that lack it named: what radioset-cli's --help and the user's
+// guide list.
+struct TProfileKey
+{
+    QString Section;
+    QString Caption;
+    unsigned Supported;
+};
+QList<TProfileKey> ProfileKeys();
 
 bool FieldSupported(TFieldId id, TModuleType type);
 bool FieldRequired(TFieldId id, TModuleType type);
@@ -107,11 +145,19 @@ QStringList FieldItems(TFieldId id, TModuleType type, std::optional<int> operati
 inline constexpr int AccessCodeMaximum = 0x3F;
 bool AccessCodeInRange(const QString& text);
 
+// A field's range as its page's hint and its range error give it: "0 ~ 3F" for
+// a hex field, "0 ~ 99" for a decimal one. Empty when only the limit bounds it.
+QString FieldRangeText(TFieldId id);
+
 // ---------------------------------------------------------------- model rules
 
 // Three models change their role and UART speed only in the fourth connection mode.
 bool RoleAndBaudNeedModeFour(const QByteArray& model);
 bool RoleAndBaudEditable(const QByteArray& model, qint32 connectionMode);
+
+// OPERATION MODE "MODE 0" is a single connection: one device, no receive buffer.
+bool IsSingleConnection(qint32 operationMode);
+void MakeSingleConnection(TMultiCommParam& group);
 
 // The product list's OPMODE / NUMBEROFDEVICE value as a count: nothing when the
 // text is missing, not a decimal number, or absurdly large.
@@ -128,6 +174,8 @@ QStringList NumberOfDeviceItems(int count);
 // "MODE 4", "Even"), numbers in decimal, texts whole. A stored list choice the
 // list does not offer is given as its number.
 QByteArray ShownValue(TFieldId id, const TParameters& params);
+// The integer a parameter set keeps for a list choice or a number (0 for a text).
+qint32 StoredNumber(TFieldId id, const TParameters& params);
 
 // What the rules make of a set of changes against what the module holds.
 struct TSettingChange

@@ -18,14 +18,14 @@ EComPort::EComPort(int code, int platformError)
 QString EComPort::CodeText(int code)
 {
     switch (code) {
-    case 1: return QStringLiteral("Unable to open com port");
-    case 2: return QStringLiteral("WriteFile function failed");
-    case 3: return QStringLiteral("ReadFile function failed");
-    case 5: return QStringLiteral("PurgeComm function failed");
-    case 7: return QStringLiteral("SetCommState function failed");
-    case 8: return QStringLiteral("SetCommTimeouts failed");
-    case 9: return QStringLiteral("SetupComm function failed");
-    case 10: return QStringLiteral("ClearCommError function failed");
+    case OpenFailed: return QStringLiteral("Unable to open com port");
+    case WriteFailed: return QStringLiteral("WriteFile function failed");
+    case ReadFailed: return QStringLiteral("ReadFile function failed");
+    case PurgeFailed: return QStringLiteral("PurgeComm function failed");
+    case LineRefused: return QStringLiteral("SetCommState function failed");
+    case TimeoutsRefused: return QStringLiteral("SetCommTimeouts failed");
+    case QueuesRefused: return QStringLiteral("SetupComm function failed");
+    case CountFailed: return QStringLiteral("ClearCommError function failed");
     default: return QString();
     }
 }
@@ -245,7 +245,7 @@ void TCustomComPort::SetTimeouts(const TComTimeouts& timeouts)
         const SerialTimeouts t { m_timeouts.ReadInterval, m_timeouts.ReadTotalMultiplier, m_timeouts.ReadTotalConstant,
                                  m_timeouts.WriteTotalMultiplier, m_timeouts.WriteTotalConstant };
         if (const int error = m_device->SetTimeouts(t))
-            throw EComPort(8, error);
+            throw EComPort(EComPort::TimeoutsRefused, error);
     }
 }
 
@@ -256,7 +256,7 @@ void TCustomComPort::SetBuffer(const TComBuffer& buffer)
     m_buffer = buffer;
     if (m_connected) {
         if (const int error = m_device->SetQueueSizes(m_buffer.InputSize, m_buffer.OutputSize))
-            throw EComPort(9, error);
+            throw EComPort(EComPort::QueuesRefused, error);
         ApplyLine(); // the flow-control limits follow the input size
     }
 }
@@ -320,7 +320,7 @@ void TCustomComPort::ApplyLine()
     if (!m_connected)
         return;
     if (const int error = m_device->SetLine(LineSettings()))
-        throw EComPort(7, error);
+        throw EComPort(EComPort::LineRefused, error);
 }
 
 void TCustomComPort::Open()
@@ -329,18 +329,18 @@ void TCustomComPort::Open()
         return;
     JoinRetired(false);
     if (const int error = m_device->Open(m_port))
-        throw EComPort(1, error);
+        throw EComPort(EComPort::OpenFailed, error);
     ++m_openings;
     m_lost = false;
     m_connected = true;
     try {
         if (const int error = m_device->SetQueueSizes(m_buffer.InputSize, m_buffer.OutputSize))
-            throw EComPort(9, error);
+            throw EComPort(EComPort::QueuesRefused, error);
         ApplyLine();
         const SerialTimeouts t { m_timeouts.ReadInterval, m_timeouts.ReadTotalMultiplier, m_timeouts.ReadTotalConstant,
                                  m_timeouts.WriteTotalMultiplier, m_timeouts.WriteTotalConstant };
         if (const int error = m_device->SetTimeouts(t))
-            throw EComPort(8, error);
+            throw EComPort(EComPort::TimeoutsRefused, error);
     } catch (...) {
         m_device->Close();
         m_connected = false;
@@ -363,7 +363,7 @@ void TCustomComPort::Close()
     m_connected = false;
     m_closing = false;
     if (purgeError)
-        throw EComPort(5, purgeError);
+        throw EComPort(EComPort::PurgeFailed, purgeError);
 }
 
 qint32 TCustomComPort::WriteStr(const QByteArray& text)
@@ -372,7 +372,7 @@ qint32 TCustomComPort::WriteStr(const QByteArray& text)
         return 0;
     qint32 written = 0;
     if (const int error = Checked(m_device->Write(text.constData(), qint32(text.size()), written)))
-        throw EComPort(2, error);
+        throw EComPort(EComPort::WriteFailed, error);
     return written;
 }
 
@@ -386,7 +386,7 @@ qint32 TCustomComPort::ReadStr(QByteArray& text, qint32 count)
     qint32 got = 0;
     if (const int error = Checked(m_device->Read(text.data(), count, got))) {
         text.clear();
-        throw EComPort(3, error);
+        throw EComPort(EComPort::ReadFailed, error);
     }
     text.truncate(got);
     return got;
@@ -396,7 +396,7 @@ qint32 TCustomComPort::InputCount()
 {
     qint32 count = 0;
     if (const int error = Checked(m_device->InputCount(count)))
-        throw EComPort(10, error);
+        throw EComPort(EComPort::CountFailed, error);
     return count;
 }
 

@@ -96,6 +96,18 @@ struct TComBuffer {
 class EComPort : public std::exception
 {
 public:
+    // The codes the port raises, named after what failed.
+    enum TCode : int {
+        OpenFailed = 1,        // Open: the device cannot be opened
+        WriteFailed = 2,       // WriteStr
+        ReadFailed = 3,        // ReadStr
+        PurgeFailed = 5,       // Close
+        LineRefused = 7,       // Open, or a line setting changed while open
+        TimeoutsRefused = 8,   // Open
+        QueuesRefused = 9,     // Open: the driver queue sizes
+        CountFailed = 10,      // InputCount
+    };
+
     EComPort(int code, int platformError = -1);
     int Code() const { return m_code; }
     int PlatformError() const { return m_platformError; }
@@ -154,10 +166,10 @@ public:
     bool Connected() const { return m_connected; }
 
     void Open();                  // throws EComPort
-    void Close();                 // throws EComPort (code 5) only if the purge fails
-    qint32 WriteStr(const QByteArray& text);              // throws EComPort 2; callable from any thread
-    qint32 ReadStr(QByteArray& text, qint32 count);       // throws EComPort 3
-    qint32 InputCount();                                  // throws EComPort 10
+    void Close();                 // throws EComPort PurgeFailed only if the purge fails
+    qint32 WriteStr(const QByteArray& text);              // throws EComPort WriteFailed; from any thread
+    qint32 ReadStr(QByteArray& text, qint32 count);       // throws EComPort ReadFailed
+    qint32 InputCount();                                  // throws EComPort CountFailed
 
     // What the line settings hand to the platform, built from the settings.
     SerialLineSettings LineSettings() const;

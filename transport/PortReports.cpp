@@ -61,7 +61,7 @@ TReport SerialOpenReport(const QString& port, int platformError, const std::opti
             report.Detail += QStringLiteral("\r\nHeld by %1, process %2.").arg(holder->Name).arg(holder->Pid);
         else
             report.Detail += QStringLiteral("\r\nHeld by process %1.").arg(holder->Pid);
-    } else if (failureCode == 7) {
+    } else if (failureCode == EComPort::LineRefused) {
         // The device opened but its driver kept a speed, character size or
         // parity other than the one asked for.
         report.Detail = QStringLiteral("COM Port Opening Failed.\r\n"

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "CPort.h"
 #include "PortHolders.h"
 #include "Reports.h"
 
@@ -23,14 +24,15 @@ QString OpenFailureDetail(const QString& port, int platformError);
 
 // "SERIAL OPEN ERROR" for a port that could not be opened. With a holder, the
 // detail says the port is in use and names the program that has it. The failure
-// code is the port component's (1 opening, 7 line settings refused, ...).
+// code is the port component's (EComPort::OpenFailed, EComPort::LineRefused, ...).
 TReport SerialOpenReport(const QString& port, int platformError,
-                         const std::optional<TPortHolder>& holder = std::nullopt, int failureCode = 1);
+                         const std::optional<TPortHolder>& holder = std::nullopt,
+                         int failureCode = EComPort::OpenFailed);
 
 // "SERIAL OPEN ERROR" for a port that could not be opened, with the program
 // that holds it named when the failure says the port is held (SerialPortHeld)
 // and the system lets us see who holds it.
-TReport SerialOpenFailure(const QString& port, int platformError, int failureCode = 1);
+TReport SerialOpenFailure(const QString& port, int platformError, int failureCode = EComPort::OpenFailed);
 
 // The port went away while it was open: an adapter pulled out, a device removed.
 TReport PortGoneReport(const QString& port);

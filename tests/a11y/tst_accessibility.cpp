@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// Keyboard and assistive-technology access: tab order, and a name on every operable control.
 #include "Session.h"
 
 #include "ErrorFormUnit.h"

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// OPEN and CLOSE against a virtual module: debug character, open failures, restart at CLOSE.
 #include "Session.h"
 
 #include "PortReports.h"

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The handshake with a module that cannot name its model: the product list and its choice.
 #include "Session.h"
 
 #include "IniFile.h"

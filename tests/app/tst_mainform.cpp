@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The main window at start-up: toolbar, timers and the exit question.
 #include "MainUnit.h"
 
 #include "ModalDriver.h"

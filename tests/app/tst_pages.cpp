@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The pages in a whole session: edits reaching the Overview, the profile change, page rules.
 #include "Session.h"
 
 #include "BluetoothUnit.h"

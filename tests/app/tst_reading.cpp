@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// READ against a virtual module: the menu reveal, failed reads and what they leave behind.
 #include "Session.h"
 
 #include "OverviewUnit.h"

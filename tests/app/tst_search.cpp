@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The device search of a MASTER module, from the Bluetooth page to the remote address.
 #include "Session.h"
 
 #include "BluetoothUnit.h"

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// WRITE and INIT against a virtual module: what is sent and what the module keeps.
 #include "Session.h"
 
 #include "AtProtocol.h"

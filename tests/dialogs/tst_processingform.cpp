@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The progress dialog: its gauge, its look, and that the user cannot close it.
 #include "ProcessingFormUnit.h"
 
 #include <QGroupBox>

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The write, initialisation and exit questions: texts, answers, keys and focus.
 #include "ExitQuestionFormUnit.h"
 #include "InitQuestionFormUnit.h"
 #include "WriteQuestionFormUnit.h"

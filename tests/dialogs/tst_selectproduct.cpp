@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The product selection dialog: its list from the product list file, and its buttons.
 #include "SelectProductUnit.h"
 
 #include "MessageBox.h"

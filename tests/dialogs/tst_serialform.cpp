@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The serial port dialog: defaults, the port list as it changes, and what it hands back.
 #include "SerialFormUnit.h"
 
 #include "FakePortSource.h"

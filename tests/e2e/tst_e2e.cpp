@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The real programs on a virtual display, driven through whole journeys as a user does.
 #include "Journey.h"
 
 #include <QDir>

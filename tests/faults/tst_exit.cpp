@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// Ending the real program in the middle of an exchange.
 #include "Journey.h"
 
 // The real program, asked to end in the middle of an exchange, must finish the

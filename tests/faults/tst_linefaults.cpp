@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// What the user sees when the line, the port or the module misbehaves.
 #include "Session.h"
 
 #include "AtProtocol.h"
 #include "BluetoothUnit.h"
 #include "PortHolders.h"
 #include "PortReports.h"
+#include "ResidentMemory.h"
 #include "SearchDevicesFormUnit.h"
 #include "TEditBox.h"
 
@@ -34,18 +36,6 @@ void ConfirmWrite(TSession& s)
 {
     PressInNextModal(QStringLiteral("WRITE PARAMETERS"));
     s.Form->BtnWrite->click();
-}
-
-// Resident memory of this process in KiB.
-qint64 ResidentKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    return -1;
 }
 
 // A MASTER module, read, with the Bluetooth page open.

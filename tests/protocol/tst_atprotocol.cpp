@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The AT commands and answers: the comma rule, item conversions, queries and writes.
 #include "AtProtocol.h"
 #include "FieldTexts.h"
 

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The field table: every rule by section and caption, and the rules' decisions.
 #include "FieldRules.h"
 
 #include <QTest>
@@ -33,7 +34,7 @@ void FillModule(TParameters& p, const QByteArray& model = "QN7101")
     p.Local.ModelName = model;
 }
 
-TFieldId Id(const char* section, const char* caption)
+TFieldId Id(const QByteArray& section, const QByteArray& caption)
 {
     const TFieldRule* rule = FindFieldRule(section, caption);
     return rule ? rule->Id : TFieldId::DeviceName;

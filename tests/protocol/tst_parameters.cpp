@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The parameter set: clearing it and copying what was read.
 #include "FieldTexts.h"
 #include "PropertyUnit.h"
 

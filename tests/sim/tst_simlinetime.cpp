@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The virtual module's line time: characters paced by the line settings.
 #include "LineTime.h"
 #include "SimClient.h"
 #include "TPosixSerialDevice.h"

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The one-shot and periodic timers of the main window.
 #include "TTimer.h"
 
 #include <QTest>

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The serial port component on a fake device: settings, opening, failures, reports.
 #include "CPort.h"
 #include "PortReports.h"
 #include "FakeSerialDevice.h"

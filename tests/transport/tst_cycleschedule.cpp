@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The receive worker's cycle: its grid, overruns and stop.
 #include "CycleSchedule.h"
 #include "SerialQueueThreadUnit.h"
 #include "SerialQueueUnit.h"

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The receive queue and the worker that frames answers out of it.
 #include "SerialQueueThreadUnit.h"
 #include "SerialQueueUnit.h"
 #include "UiHandOff.h"

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// Work handed to the user-interface thread from another thread, and its cancellation.
 #include "UiHandOff.h"
 
 #include <QTest>

@@ -13,6 +13,7 @@
 #include "MessageBox.h"
 #include "ModalDriver.h"
 #include "ProcessingFormUnit.h"
+#include "RadioSetVersion.h"
 #include "SearchDevicesFormUnit.h"
 #include "SerialFormUnit.h"
 #include "Skin.h"
@@ -429,7 +430,7 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("RADIOSET"));
-    QApplication::setApplicationVersion(QStringLiteral("1.3.2"));
+    QApplication::setApplicationVersion(QStringLiteral(RADIOSET_VERSION));
     QApplication::setWindowIcon(Artwork::ApplicationIcon());
     ApplySkin(app);
 

@@ -5,6 +5,7 @@
 //
 //   radioset-soak [CYCLES] [SEED]
 
+#include "ResidentMemory.h"
 #include "Session.h"
 #include "Skin.h"
 
@@ -14,17 +15,6 @@
 #include <cstdio>
 
 namespace {
-
-qint64 ResidentKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    return -1;
-}
 
 QByteArray RandomText(QRandomGenerator& random, const char* alphabet, int minLength, int maxLength)
 {

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The UART page: lists matched by their stored text, flow control by module type.
 #include "ListLook.h"
 #include "PageTestSupport.h"
 #include "PropertyUnit.h"

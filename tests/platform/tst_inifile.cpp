@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The INI reader and the product list file's place beside the program.
 #include "IniFile.h"
 
 #include <QDir>

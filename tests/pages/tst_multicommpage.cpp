@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The Multi-connection page: choices from the product list and the MODE 0 lock.
 #include "MultiCommUnit.h"
 #include "PageTestSupport.h"
 #include "PropertyUnit.h"

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The device search dialog: its list of found devices, keys and the chosen address.
 #include "BluetoothUnit.h"
 #include "FakeBluetoothHost.h"
 #include "ModalDriver.h"

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The Bluetooth page: loading by module type, typed keys, and its checks.
 #include "BluetoothUnit.h"
 #include "ListLook.h"
 #include "ErrorFormUnit.h"
@@ -474,6 +475,17 @@ private slots:
         }
         if (const QString dir = qEnvironmentVariable("RADIOSET_SHOT_DIR"); !dir.isEmpty())
             o.page.grab().save(dir + QStringLiteral("/bluetooth.png"));
+    }
+
+    // The hints beside the boxes name the ranges the rules hold, in the page's own words.
+    void hintsNameTheRanges()
+    {
+        Opened o;
+        QStringList texts;
+        for (QLabel* label : o.page.findChildren<QLabel*>())
+            texts.append(label->text());
+        for (const char* hint : {"(0 ~ 3F)", "(0 ~ FFFFFF)", "Sec (0 ~ 99)"})
+            QVERIFY2(texts.contains(QLatin1String(hint)), hint);
     }
 };
 

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// Values loaded into the pages' edit boxes: kept whole, and every box under a rule.
 #include "BluetoothUnit.h"
 #include "FieldRules.h"
 #include "MultiCommUnit.h"

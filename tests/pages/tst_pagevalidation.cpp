@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The checks run before a page is left or the parameters are written.
 #include "BluetoothUnit.h"
 #include "MultiCommUnit.h"
 #include "PageTestSupport.h"

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The Overview page: every field shown by module type, in its place.
 #include "OverviewUnit.h"
 #include "PropertyUnit.h"
 

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The Security page: loading, user picks and the PIN code box.
 #include "PageTestSupport.h"
 #include "PropertyUnit.h"
 #include "SecurityUnit.h"

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The computer's serial ports: the list, the adapter names and the watcher.
 #include "SerialPortList.h"
 
 #include "FakePortSource.h"

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The System page: loading by module type, typed keys and user picks.
 #include "ListLook.h"
 #include "PageTestSupport.h"
 #include "PropertyUnit.h"
