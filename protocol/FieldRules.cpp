@@ -345,9 +345,8 @@ std::optional<QString> CheckValueForm(TFieldId id, const QByteArray& value)
 {
     const TFieldRule& rule = FieldRule(id);
     if (rule.Kind == TFieldKind::List) {
-        // A text choice (a speed, say) the list lacks may be what a module holds;
-        // so may an index the list lacks, shown as its number.
-        if (rule.Stored.KeepsText || IsNumber(value))
+        // An index the list lacks may be what a module holds, shown as its number.
+        if (IsNumber(value) && !rule.Stored.KeepsText)
             return std::nullopt;
         QByteArray accepted;
         TRuleContext widest;
