@@ -79,22 +79,34 @@ public:
     bool Start()
     {
         // The server picks a free display and tells its number on the given descriptor.
+        // Several suites start their displays at the same moment on a busy machine,
+        // so the limits are generous; they only bound a failure.
         m_server.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
                                                 QStringLiteral("-screen"), QStringLiteral("0"),
                                                 QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
                                                 QStringLiteral("tcp")});
         QElapsedTimer t;
         t.start();
-        while (!m_server.canReadLine() && t.elapsed() < 10000 && m_server.state() != QProcess::NotRunning)
+        while (!m_server.canReadLine() && t.elapsed() < StartLimitMs && m_server.state() != QProcess::NotRunning)
             m_server.waitForReadyRead(200);
         const QByteArray number = m_server.readLine().trimmed();
-        if (number.isEmpty())
+        if (number.isEmpty()) {
+            qWarning("Xvfb gave no display number after %lld ms (%s): %s", qint64(t.elapsed()),
+                     m_server.state() == QProcess::NotRunning ? "ended" : "running",
+                     m_server.readAllStandardError().constData());
             return false;
+        }
         Display = u':' + QString::fromLatin1(number);
         m_wm.setProcessEnvironment(Environment());
         m_wm.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
         // The manager is ready once it has claimed the root window.
-        return QTest::qWaitFor([this] { return WindowManagerRunning(); }, 10000);
+        if (!QTest::qWaitFor([this] { return WindowManagerRunning(); }, StartLimitMs)) {
+            qWarning("openbox did not claim display %s (%s): %s", qPrintable(Display),
+                     m_wm.state() == QProcess::NotRunning ? "ended" : "running",
+                     m_wm.readAllStandardError().constData());
+            return false;
+        }
+        return true;
     }
 
     QProcessEnvironment Environment() const
@@ -270,6 +282,7 @@ private:
         return p.waitForFinished(5000) && p.readAllStandardOutput().contains("window id");
     }
 
+    static constexpr int StartLimitMs = 30000;
     QProcess m_server;
     QProcess m_wm;
 };
