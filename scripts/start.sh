@@ -35,6 +35,7 @@ if [[ -x "$build/tools/radioset-sim" && "${RADIOSET_NO_SIM:-0}" != 1 ]]; then
     cat "$log" >&2
     echo "Virtual module running: in RadioSet press SERIAL OPEN and type $link as COM PORT."
   fi
+  echo "How to use RadioSet: docs/user-guide.md"
   echo
 fi
 
