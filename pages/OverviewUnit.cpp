@@ -326,7 +326,7 @@ void TOverviewForm::LoadFromParams()
             (this->*row.Label)->setText(text);
         }
     }
-    // A legacy module answers the specification query with "2.0" or not at all.
+    // A legacy module answers the Bluetooth version query with "2.0" or not at all.
     if (LegacyDevice)
         Overview_BTSpec->setText(QStringLiteral("2.0"));
 }
