@@ -101,6 +101,15 @@ ModuleCore::ModuleCore(const Options& options)
 {
     m_settings = factorySettings();
     m_activeUart = storedUart();
+
+void ModuleCore::replace(const std::string& localAddress)
+{
+    for (const auto& [name, value] : factorySettings())
+        set(name, value);
+    set("LocalBDAddr", localAddress);
+    m_configuration = false;
+    m_activeDebugChar = m_options.debugChar;
+    m_activeUart = storedUart();
 }
 
 std::string ModuleCore::serviceNameForProfile(int profile)
@@ -124,7 +133,7 @@ std::map<std::string, std::string> ModuleCore::factorySettings() const
         {"LinkTimeout", "20"},
         {"EscapeChar", "1B"},
         {"DebugChar", hexText(m_options.debugChar, 2)},
-        {"BaudRate", "9600"},
+        {"BaudRate", std::to_string(m_options.uartBaud > 0 ? m_options.uartBaud : 9600)},
         {"DataBits", "8"},
         {"ParityBit", "N"},
         {"StopBit", "1"},
@@ -132,7 +141,7 @@ std::map<std::string, std::string> ModuleCore::factorySettings() const
         {"OperationMode", "MODE0"},
         {"NumberOfDevice", "1"},
         {"RxBufferSize", "128"},
-        {"LocalBDAddr", "00A0C1D2E3F4"},
+        {"LocalBDAddr", m_options.localAddress},
         {"SWVersion", "SIM-1.06"},
         {"BTSpec", version},
         {"InquiryAccessCode", "9E8B33"},
@@ -179,6 +188,7 @@ void ModuleCore::restart()
     // A stored debug character that is not a byte keeps the one in use.
     if (hexIn(m_settings["DebugChar"], 12, 0xFF, value))
         m_activeDebugChar = static_cast<unsigned char>(value);
+    ++m_restarts;
 }
 
 std::vector<Answer> ModuleCore::command(const std::string& line)

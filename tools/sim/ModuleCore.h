@@ -43,6 +43,11 @@ public:
     unsigned long revision() const { return m_revision; }
 
     std::map<std::string, std::string> factorySettings() const;
+    // Another module of the same kind takes this one's place: factory settings,
+    // the given local address, data mode.
+    void replace(const std::string& localAddress);
+    // Grows on every restart (ATZ), so that the caller can tell a session's end.
+    unsigned long restarts() const { return m_restarts; }
     static std::string serviceNameForProfile(int profile);
 
 private:
@@ -60,6 +65,7 @@ private:
     unsigned char m_activeDebugChar;
     UartSettings m_activeUart;
     unsigned long m_revision = 0;
+    unsigned long m_restarts = 0;
 };
 
 }  // namespace radiosim

@@ -60,6 +60,26 @@ std::string systemError(const char* what)
     return std::string(what) + ": " + std::strerror(errno);
 }
 
+// The address after `address`, twelve hex digits.
+std::string nextAddress(const std::string& address)
+{
+    unsigned long long value = 0;
+    try {
+        value = std::stoull(address, nullptr, 16);
+    } catch (...) {
+        value = 0;
+    }
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%012llX", (value + 1) & 0xFFFFFFFFFFFFULL);
+    return buf;
+}
+
+bool isWriteCommand(const std::string& line)
+{
+    return (line.rfind("AT+BT", 0) == 0 && line.rfind("AT+BTINFO?", 0) != 0 && line != "AT+BTINQ?")
+           || line.rfind("AT+SET", 0) == 0;
+}
+
 }  // namespace
 
 struct VirtualModule::Impl {
@@ -114,6 +134,17 @@ struct VirtualModule::Impl {
     std::string announceError;
     Clock::time_point startTime = Clock::now();
     unsigned long dumpedRevision = ~0UL;
+
+    // The fixture and the adapter.
+    bool present = true;           // a module sits on the line
+    Clock::time_point insertAt{};  // a swap puts the next module in then
+    std::string nextModuleAddress;
+    bool unplugged = false;
+    int control = -1;              // the control FIFO, opened for reading and writing
+    std::string controlLine;
+    int configuredCount = 0;       // sessions of the module present that wrote and restarted
+    bool wroteThisSession = false;
+    std::vector<std::string> historyLines;
 
     // --- everything below runs with mutex held ---
 
@@ -184,7 +215,16 @@ struct VirtualModule::Impl {
         const long number = static_cast<long>(++commandNumber);
         if (options.silentFromCommand > 0 && number >= options.silentFromCommand)
             return;
-        sendAnswers(answer(), options.stallAnswerOfCommand > 0 && number == options.stallAnswerOfCommand);
+        const unsigned long restartsBefore = core.restarts();
+        std::vector<Answer> answers = answer();
+        if (isWriteCommand(text) && answers.size() == 1 && answers.front().text == "OK")
+            wroteThisSession = true;
+        if (core.restarts() != restartsBefore) {
+            if (wroteThisSession)
+                ++configuredCount;
+            wroteThisSession = false;
+        }
+        sendAnswers(answers, options.stallAnswerOfCommand > 0 && number == options.stallAnswerOfCommand);
         if (options.vanishAfterCommand > 0 && number == options.vanishAfterCommand)
             vanishPending = true;
     }
@@ -256,13 +296,46 @@ struct VirtualModule::Impl {
         return std::to_string(speed) == uart.baud && parity == uartParity && stop == uart.stop;
     }
 
+    // The speed the tool has set on the line; 0 when unknown.
+    long lineSpeed() const
+    {
+        if (master < 0)
+            return 0;
+        termios t{};
+        if (::tcgetattr(master, &t) == 0) {
+            const LineCharacter c = CharacterOnLine(t);
+            if (c.bitsPerSecond > 0)
+                return c.bitsPerSecond;
+        }
+        return LineOutputSpeed(master);
+    }
+
+    // Whether the module hears only a line set as its UART runs.
+    bool strictUart() const { return options.uartLine || options.uartBaud > 0; }
+
+    // Whether the module's UART and the tool's line disagree.
+    bool uartMismatch() const
+    {
+        return strictUart() && !lineMatchesUart();
+    }
+
     void onBytes(const std::string& bytes)
     {
         log(true, bytes);
         received += bytes;
-        // Sent at another speed or framing, the bytes arrive as noise: nothing is understood.
-        if (options.uartLine && !lineMatchesUart())
+        if (!present)
+            return;  // nobody in the fixture hears it
+        if (uartMismatch()) {
+            // Sent at another speed or framing, the bytes arrive as noise: nothing is understood,
+            // except at the one garbled speed, where they come out as junk.
+            if (options.garbledSpeed <= 0 || lineSpeed() != options.garbledSpeed)
+                return;
+            for (const char ch : bytes) {
+                const auto c = static_cast<unsigned char>(ch);
+                onByte(c == core.activeDebugChar() ? c : static_cast<unsigned char>(0xF0 | (c & 0x0F)));
+            }
             return;
+        }
         for (const char c : bytes)
             onByte(static_cast<unsigned char>(c));
     }
@@ -296,6 +369,14 @@ struct VirtualModule::Impl {
     ssize_t sendFront(size_t count)
     {
         Chunk& chunk = out.front();
+        if (!present || uartMismatch()) {
+            // Said at a speed the tool does not listen at: noise it cannot frame, lost.
+            const auto n = static_cast<ssize_t>(count);
+            chunk.bytes.erase(0, count);
+            if (chunk.bytes.empty())
+                out.pop_front();
+            return n;
+        }
         const ssize_t n = ::write(master, chunk.bytes.data(), count);
         if (n < 0 && errno != EAGAIN && errno != EINTR) {
             toolClosed();
@@ -448,6 +529,151 @@ struct VirtualModule::Impl {
         inbound.clear();
     }
 
+    void leaveHistory()
+    {
+        const auto& settings = core.settings();
+        const std::string entry = settings.at("LocalBDAddr") + " configured=" + std::to_string(configuredCount)
+                                 + " name=" + settings.at("DeviceName");
+        historyLines.push_back(entry);
+        configuredCount = 0;
+        wroteThisSession = false;
+        if (options.historyPath.empty())
+            return;
+        if (FILE* f = std::fopen(options.historyPath.c_str(), "a")) {
+            std::fprintf(f, "%s\n", entry.c_str());
+            std::fclose(f);
+        }
+    }
+
+    void pull()
+    {
+        if (!present)
+            return;
+        leaveHistory();
+        present = false;
+        insertAt = {};
+        line.clear();
+        out.clear();
+        lastDue = {};
+        nextModuleAddress = nextAddress(core.settings().at("LocalBDAddr"));
+    }
+
+    void insert()
+    {
+        if (present)
+            return;
+        insertAt = {};
+        core.replace(nextModuleAddress);
+        present = true;
+    }
+
+    // Opens a new pseudo-terminal, raw, and its link.
+    bool openLine(std::string* error)
+    {
+        const auto fail = [&](const std::string& message) {
+            if (error)
+                *error = message;
+            if (master >= 0)
+                ::close(master);
+            master = -1;
+            return false;
+        };
+        master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (master < 0)
+            return fail(systemError("posix_openpt"));
+        char name[256];
+        if (::grantpt(master) != 0 || ::unlockpt(master) != 0 || ::ptsname_r(master, name, sizeof name) != 0)
+            return fail(systemError("pseudo-terminal"));
+        slavePath = name;
+        ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+        // Raw from the start, so that nothing the module says comes back to it as an echo
+        // before the tool has set the line up.
+        termios t{};
+        if (::tcgetattr(master, &t) == 0) {
+            ::cfmakeraw(&t);
+            ::tcsetattr(master, TCSANOW, &t);
+        }
+        peerGone = false;
+        writeBlocked = false;
+        if (!options.linkPath.empty()) {
+            struct stat st{};
+            if (::lstat(options.linkPath.c_str(), &st) == 0) {
+                if (!S_ISLNK(st.st_mode))
+                    return fail(options.linkPath + " exists and is not a symbolic link");
+                ::unlink(options.linkPath.c_str());
+            }
+            if (::symlink(slavePath.c_str(), options.linkPath.c_str()) != 0)
+                return fail(systemError(("symlink " + options.linkPath).c_str()));
+        }
+        return true;
+    }
+
+    void unplugLine()
+    {
+        if (unplugged || master < 0)
+            return;
+        if (present)
+            leaveHistory();
+        nextModuleAddress = nextAddress(core.settings().at("LocalBDAddr"));
+        ::close(master);
+        master = -1;
+        removeLink();
+        withdrawAnnouncement();
+        out.clear();
+        inbound.clear();
+        line.clear();
+        lastDue = {};
+        unplugged = true;
+    }
+
+    bool plugLine(std::string* error)
+    {
+        if (!unplugged)
+            return true;
+        if (!openLine(error))
+            return false;
+        core.replace(nextModuleAddress);
+        present = true;
+        insertAt = {};
+        unplugged = false;
+        announce();
+        return true;
+    }
+
+    void controlCommand(const std::string& command)
+    {
+        if (command == "swap") {
+            pull();
+            insertAt = Clock::now() + std::chrono::milliseconds(std::max(0, options.swapSilenceMs));
+        } else if (command == "pull") {
+            pull();
+        } else if (command == "insert") {
+            insert();
+        } else if (command == "unplug") {
+            unplugLine();
+        } else if (command == "plug") {
+            plugLine(nullptr);
+        }
+    }
+
+    void readControl()
+    {
+        char buf[256];
+        for (;;) {
+            const ssize_t n = ::read(control, buf, sizeof buf);
+            if (n <= 0)
+                return;
+            controlLine.append(buf, static_cast<size_t>(n));
+            for (size_t end; (end = controlLine.find('\n')) != std::string::npos;) {
+                std::string command = controlLine.substr(0, end);
+                controlLine.erase(0, end + 1);
+                while (!command.empty() && (command.back() == '\r' || command.back() == ' '))
+                    command.pop_back();
+                controlCommand(command);
+            }
+        }
+    }
+
     void dumpState()
     {
         if (options.stateFile.empty() || core.revision() == dumpedRevision)
@@ -474,6 +700,8 @@ struct VirtualModule::Impl {
             next = vanishAt;
         if (!inbound.empty())
             next = std::min(next, inbound.front().first);
+        if (insertAt != Clock::time_point{})
+            next = std::min(next, insertAt);
         if (next == Clock::time_point::max())
             return Clock::duration(-1);
         const auto wait = next - Clock::now();
@@ -491,17 +719,22 @@ struct VirtualModule::Impl {
             const Clock::duration idlePoll = std::chrono::milliseconds(kIdlePollMs);
             if (master >= 0 && peerGone)
                 timeout = timeout < Clock::duration::zero() ? idlePoll : std::min(timeout, idlePoll);
-            pollfd fds[2] = {{wake[0], POLLIN, 0},
-                             {watchLine ? master : -1, static_cast<short>(POLLIN | (writeBlocked ? POLLOUT : 0)), 0}};
+            pollfd fds[3] = {{wake[0], POLLIN, 0},
+                             {watchLine ? master : -1, static_cast<short>(POLLIN | (writeBlocked ? POLLOUT : 0)), 0},
+                             {control, POLLIN, 0}};
             lock.unlock();
             if (timeout < Clock::duration::zero()) {
-                ::ppoll(fds, 2, nullptr, nullptr);
+                ::ppoll(fds, 3, nullptr, nullptr);
             } else {
                 const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(timeout).count();
                 const timespec ts{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
-                ::ppoll(fds, 2, &ts, nullptr);
+                ::ppoll(fds, 3, &ts, nullptr);
             }
             lock.lock();
+            if ((fds[2].revents & POLLIN) != 0)
+                readControl();
+            if (insertAt != Clock::time_point{} && Clock::now() >= insertAt)
+                insert();
             if ((fds[0].revents & POLLIN) != 0) {
                 char drain[64];
                 while (::read(wake[0], drain, sizeof drain) > 0) {
@@ -576,33 +809,28 @@ bool VirtualModule::start(std::string* error)
     if (d.running)
         return fail("already running");
 
-    d.master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (d.master < 0)
-        return fail(systemError("posix_openpt"));
-    char name[256];
-    if (::grantpt(d.master) != 0 || ::unlockpt(d.master) != 0 || ::ptsname_r(d.master, name, sizeof name) != 0)
-        return fail(systemError("pseudo-terminal"));
-    d.slavePath = name;
-    ::fcntl(d.master, F_SETFL, ::fcntl(d.master, F_GETFL) | O_NONBLOCK);
-    // Raw from the start, so that nothing the module says comes back to it as an echo
-    // before the tool has set the line up.
-    termios t{};
-    if (::tcgetattr(d.master, &t) == 0) {
-        ::cfmakeraw(&t);
-        ::tcsetattr(d.master, TCSANOW, &t);
-    }
+    std::string lineError;
+    if (!d.openLine(&lineError))
+        return fail(lineError);
     if (::pipe2(d.wake, O_CLOEXEC | O_NONBLOCK) != 0)
         return fail(systemError("pipe"));
-
-    if (!d.options.linkPath.empty()) {
+    if (!d.options.controlPath.empty()) {
         struct stat st{};
-        if (::lstat(d.options.linkPath.c_str(), &st) == 0) {
-            if (!S_ISLNK(st.st_mode))
-                return fail(d.options.linkPath + " exists and is not a symbolic link");
-            ::unlink(d.options.linkPath.c_str());
+        const char* const path = d.options.controlPath.c_str();
+        if (::lstat(path, &st) == 0 && !S_ISFIFO(st.st_mode)) {
+            d.removeLink();
+            return fail(d.options.controlPath + " exists and is not a FIFO");
         }
-        if (::symlink(d.slavePath.c_str(), d.options.linkPath.c_str()) != 0)
-            return fail(systemError(("symlink " + d.options.linkPath).c_str()));
+        if (::lstat(path, &st) != 0 && ::mkfifo(path, 0600) != 0) {
+            d.removeLink();
+            return fail(systemError(("mkfifo " + d.options.controlPath).c_str()));
+        }
+        // Open for writing too, so that the FIFO never reads as closed between two writers.
+        d.control = ::open(path, O_RDWR | O_NONBLOCK | O_CLOEXEC);
+        if (d.control < 0) {
+            d.removeLink();
+            return fail(systemError(("control " + d.options.controlPath).c_str()));
+        }
     }
     d.startTime = Clock::now();
     if (!d.options.transcriptPath.empty()) {
@@ -641,6 +869,12 @@ void VirtualModule::stop()
     d.thread.join();
     std::lock_guard lock(d.mutex);
     d.running = false;
+    if (d.present && !d.unplugged)
+        d.leaveHistory();
+    if (d.control >= 0) {
+        ::close(d.control);
+        d.control = -1;
+    }
     d.withdrawAnnouncement();
     if (d.master >= 0) {
         d.removeLink();
@@ -738,6 +972,77 @@ void VirtualModule::clearTranscript()
     m_impl->transcript.clear();
     m_impl->received.clear();
     m_impl->commands.clear();
+}
+
+}  // namespace radiosim
+
+namespace radiosim {
+
+void VirtualModule::pullModule()
+{
+    std::lock_guard lock(m_impl->mutex);
+    m_impl->pull();
+}
+
+void VirtualModule::insertModule()
+{
+    std::lock_guard lock(m_impl->mutex);
+    m_impl->insert();
+}
+
+void VirtualModule::swapModule(int silenceMs)
+{
+    {
+        std::lock_guard lock(m_impl->mutex);
+        m_impl->pull();
+        const int silence = silenceMs >= 0 ? silenceMs : m_impl->options.swapSilenceMs;
+        m_impl->insertAt = Clock::now() + std::chrono::milliseconds(std::max(0, silence));
+    }
+    m_impl->poke();
+}
+
+bool VirtualModule::modulePresent() const
+{
+    std::lock_guard lock(m_impl->mutex);
+    return m_impl->present && !m_impl->unplugged;
+}
+
+std::string VirtualModule::localAddress() const
+{
+    std::lock_guard lock(m_impl->mutex);
+    return m_impl->core.settings().at("LocalBDAddr");
+}
+
+void VirtualModule::unplug()
+{
+    {
+        std::lock_guard lock(m_impl->mutex);
+        m_impl->unplugLine();
+    }
+    m_impl->poke();
+}
+
+bool VirtualModule::plug(std::string* error)
+{
+    bool ok = false;
+    {
+        std::lock_guard lock(m_impl->mutex);
+        ok = m_impl->plugLine(error);
+    }
+    m_impl->poke();
+    return ok;
+}
+
+bool VirtualModule::plugged() const
+{
+    std::lock_guard lock(m_impl->mutex);
+    return !m_impl->unplugged;
+}
+
+std::vector<std::string> VirtualModule::history() const
+{
+    std::lock_guard lock(m_impl->mutex);
+    return m_impl->historyLines;
 }
 
 }  // namespace radiosim

@@ -68,6 +68,28 @@ struct Options {
     bool lineTime = false;                // bytes take the time the line's settings give them, both ways:
                                           // a received byte counts when its last bit would have arrived,
                                           // and the bytes sent leave one after the other at that pace
+
+    // The module's stored UART speed, when not 0 (9600 otherwise); a module
+    // given one hears only a line set to its UART settings, as with uartLine.
+    // With either, what it says while the line is set otherwise is lost too.
+    long uartBaud = 0;
+    // With uartBaud or uartLine: what the tool sends at this one wrong speed
+    // reaches the module garbled instead of being lost: each byte as a junk byte
+    // (never CR or LF), except that a debug character comes out as the module's
+    // own, as a garbled pattern can. A probe at that speed wakes the module unseen.
+    long garbledSpeed = 0;
+
+    // The fixture and the adapter. The module's local address; every module
+    // that takes its place (a swap, a new adapter) has the next one.
+    std::string localAddress = "00A0C1D2E3F4";
+    // A FIFO created here, read while running: one command per line, "swap",
+    // "pull", "insert", "unplug", "plug" (see VirtualModule's methods).
+    std::string controlPath;
+    int swapSilenceMs = 500;              // how long a swap leaves the fixture empty
+    // One line appended for every module as it leaves (swapped, pulled, its
+    // adapter unplugged, the program ended): its local address, how many times
+    // it was configured (restarted after accepted writes) and its device name.
+    std::string historyPath;
 };
 
 struct TranscriptEntry {
@@ -120,6 +142,27 @@ public:
     // Empties the transcript, the received bytes and the received commands; the
     // command numbering of the faults goes on.
     void clearTranscript();
+
+    // The fixture: the module is taken out (the line goes silent: nothing it is
+    // sent is heard, nothing is answered), and another put in its place.
+    void pullModule();
+    void insertModule();
+    // Pulls the module and inserts the next one after `silenceMs` (negative: the
+    // options' swapSilenceMs).
+    void swapModule(int silenceMs = -1);
+    bool modulePresent() const;
+    std::string localAddress() const;
+
+    // The adapter: unplugging closes the pseudo-terminal (the tool's side sees
+    // the line go), removes the link and the announcement; plugging opens a new
+    // pseudo-terminal under the same link with the next module on it.
+    void unplug();
+    bool plug(std::string* error = nullptr);
+    bool plugged() const;
+
+    // The history lines written so far (see Options::historyPath), and the
+    // module present now as it would be written.
+    std::vector<std::string> history() const;
 
 private:
     struct Impl;

@@ -4,6 +4,7 @@
 
 #include "VirtualModule.h"
 
+#include <cctype>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +19,8 @@ namespace {
 const char* const kUsage = R"(Usage: radioset-sim [OPTION]...
 Runs a virtual Bluetooth serial module on a pseudo-terminal until SIGINT, SIGTERM
 or SIGHUP. Prints the device to open (and the link, if any) on standard output.
+SIGUSR1 swaps the module for the next one (as --control's "swap"); SIGUSR2
+unplugs the adapter, and plugs it in again the next time.
 
 While it runs, the module is listed in RadioSet's serial port dialog as
 "/dev/pts/N — RadioSet virtual module — TYPE MODEL" (also seen by the -p globs
@@ -38,6 +41,17 @@ Module:
                               may be empty or hold commas); replaces the default list
   --no-devices                the search finds nothing
   --inquiry-pace=MS           gap before each found device and the final "OK" (default 300)
+  --uart-baud=N               the module's UART runs at N Bd (its stored BaudRate; after
+                              a restart, the one written to it) and, as with
+                              --uart-line, it hears only a line set to its UART
+                              settings; what it says at another setting is lost too
+                              (default: 9600, and any line setting is understood)
+  --garbled-speed=N           with --uart-baud or --uart-line: what is sent at N Bd
+                              arrives garbled
+                              instead of lost, a debug character as the module's
+                              own (so a probe at N wakes it unseen)
+  --local-address=HEX         the module's local address (default 00A0C1D2E3F4);
+                              each module that takes its place has the next one
   --set=NAME=VALUE            start with a stored setting changed, as the info answers
                               show it (repeatable), e.g. --set=Role=MASTER
                               --set=DeviceName=BENCH-01; the names are those of the
@@ -47,6 +61,17 @@ Files:
   --link=PATH                 keep a symbolic link PATH to the device while running
   --state-file=PATH           rewrite PATH with the settings (key=value lines) after every change
   --transcript=PATH           append every byte received and sent, with timestamps
+  --control=PATH              create a FIFO at PATH and take commands from it, one
+                              a line: "swap" (the module is pulled out of the
+                              fixture and, after --swap-silence, the next one put
+                              in), "pull", "insert", "unplug" (the adapter goes:
+                              the line closes, the link and the listing go),
+                              "plug" (a new line under the same link, with the
+                              next module); e.g. echo swap > PATH
+  --swap-silence=MS           how long a swap leaves the fixture empty (default 500)
+  --history=PATH              append a line for every module as it leaves: its
+                              local address, how many times it was configured
+                              (restarted after accepted writes), its device name
 
 Faults (commands are numbered from 1; the waking debug character is command 1):
   --silent-from=N             answer nothing, and do nothing, from command N on
@@ -108,7 +133,8 @@ int main(int argc, char** argv)
     enum {
         Type = 1000, Model, NoModel, DebugChar, ErrorOnWrongDebugChar, Device, NoDevices, InquiryPace, Link,
         StateFile, Transcript, SilentFrom, ErrorOn, WrongCount, NonNumeric, Noise, BareOk, Bursts, Seed, Echo,
-        AnswerDelay, VanishAfter, StallAnswer, StallMs, LineTimeOption, UartLineOption, Set, Ignore, Help
+        AnswerDelay, VanishAfter, StallAnswer, StallMs, LineTimeOption, UartLineOption, Set, Ignore, UartBaud,
+        GarbledSpeed, LocalAddress, Control, SwapSilence, History, Help
     };
     static const option longOptions[] = {
         {"type", required_argument, nullptr, Type},
@@ -139,6 +165,12 @@ int main(int argc, char** argv)
         {"stall-ms", required_argument, nullptr, StallMs},
         {"line-time", no_argument, nullptr, LineTimeOption},
         {"uart-line", no_argument, nullptr, UartLineOption},
+        {"uart-baud", required_argument, nullptr, UartBaud},
+        {"garbled-speed", required_argument, nullptr, GarbledSpeed},
+        {"local-address", required_argument, nullptr, LocalAddress},
+        {"control", required_argument, nullptr, Control},
+        {"swap-silence", required_argument, nullptr, SwapSilence},
+        {"history", required_argument, nullptr, History},
         {"help", no_argument, nullptr, Help},
         {nullptr, 0, nullptr, 0},
     };
@@ -229,6 +261,30 @@ int main(int argc, char** argv)
             presets.emplace_back(text.substr(0, equals), text.substr(equals + 1));
             break;
         }
+        case UartBaud: {
+            int baud = 0;
+            if (!toInt(optarg, baud) || baud < 1)
+                return usageError("bad --uart-baud");
+            o.uartBaud = baud;
+            break;
+        }
+        case GarbledSpeed: {
+            int baud = 0;
+            if (!toInt(optarg, baud) || baud < 1)
+                return usageError("bad --garbled-speed");
+            o.garbledSpeed = baud;
+            break;
+        }
+        case LocalAddress:
+            if (arg.size() != 12 || arg.find_first_not_of("0123456789ABCDEFabcdef") != std::string::npos)
+                return usageError("a local address is twelve hex digits");
+            o.localAddress = arg;
+            for (char& c : o.localAddress)
+                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            break;
+        case Control: o.controlPath = arg; break;
+        case SwapSilence: if (!needInt(o.swapSilenceMs)) return usageError("bad --swap-silence"); break;
+        case History: o.historyPath = arg; break;
         case Help: std::cout << kUsage; return 0;
         default: return usageError("unknown option");
         }
@@ -243,7 +299,10 @@ int main(int argc, char** argv)
     sigaddset(&stopSignals, SIGTERM);
     // A closed terminal ends the module as tidily as Ctrl+C does.
     sigaddset(&stopSignals, SIGHUP);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    sigset_t waitedSignals = stopSignals;
+    sigaddset(&waitedSignals, SIGUSR1);
+    sigaddset(&waitedSignals, SIGUSR2);
+    pthread_sigmask(SIG_BLOCK, &waitedSignals, nullptr);
 
     radiosim::VirtualModule module(o);
     for (const auto& [name, value] : presets)
@@ -263,8 +322,20 @@ int main(int argc, char** argv)
         std::cerr << "radioset-sim: not listed in RadioSet's serial port dialog (" << module.announceError()
                   << "); type " << module.devicePath() << " as COM PORT" << std::endl;
 
-    int signal = 0;
-    sigwait(&stopSignals, &signal);
+    for (;;) {
+        int signal = 0;
+        sigwait(&waitedSignals, &signal);
+        if (signal == SIGUSR1) {
+            module.swapModule();
+        } else if (signal == SIGUSR2) {
+            if (module.plugged())
+                module.unplug();
+            else if (!module.plug(&error))
+                std::cerr << "radioset-sim: " << error << std::endl;
+        } else {
+            break;
+        }
+    }
     module.stop();
     return 0;
 }
