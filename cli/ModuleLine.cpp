@@ -76,6 +76,15 @@ void TModuleLine::Close()
     m_open = false;
 }
 
+bool TModuleLine::Retune(const TLineOptions& options)
+{
+    SerialLineSettings line;
+    line.Speed = options.Baud;
+    line.Parity = options.Parity;
+    line.StopBits = options.StopBits;
+    return m_device.SetLine(line) == 0;
+}
+
 bool TModuleLine::Send(const QByteArray& bytes)
 {
     if (m_trace)

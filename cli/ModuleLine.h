@@ -55,6 +55,9 @@ public:
     // Opens and sets up the port; the "SERIAL OPEN ERROR" report on failure.
     std::optional<TReport> Open(const QString& port, const TLineOptions& options);
     void Close();
+    // Sets the open line to other settings (another speed, say) without closing
+    // it; false when the device refuses them.
+    bool Retune(const TLineOptions& options);
 
     // Sends the bytes; false when they did not all go out.
     bool Send(const QByteArray& bytes);
