@@ -1,0 +1,262 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ProductionLine.h"
+
+#include "SpeedSearch.h"
+
+#include <QElapsedTimer>
+
+#include <chrono>
+
+struct TProductionLine::TWorker
+{
+    TWatchedPort Port;
+    std::thread Thread;
+    bool Gone = false;                       // under m_mutex
+    std::optional<TWatchedPort> Reappeared;  // came back before this worker ended
+};
+
+namespace {
+
+// The port's name in transcripts: below /dev the rest of the path, else the file name.
+QString ShortName(const QString& port)
+{
+    if (port.startsWith(QStringLiteral("/dev/")))
+        return port.mid(5);
+    return port.mid(port.lastIndexOf(u'/') + 1);
+}
+
+} // namespace
+
+TProductionLine::TProductionLine(TLinePlan plan, std::unique_ptr<IPortSource> source, TUnitJob job, TUnitLog* log,
+                                 TTranscripts* transcripts, QObject* parent)
+    : QObject(parent)
+    , m_plan(std::move(plan))
+    , m_job(std::move(job))
+    , m_log(log)
+    , m_transcripts(transcripts)
+    , m_watch(m_plan.Globs, std::move(source))
+{
+    if (m_plan.Speeds.isEmpty())
+        m_plan.Speeds = {m_plan.Line.Baud};
+    m_next = std::max<qint64>(1, m_plan.FirstUnit);
+    connect(&m_watch, &TPortWatch::Appeared, this, &TProductionLine::OnAppeared);
+    connect(&m_watch, &TPortWatch::Gone, this, &TProductionLine::OnGone);
+}
+
+TProductionLine::~TProductionLine()
+{
+    std::map<QString, std::unique_ptr<TWorker>> workers;
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+        workers.swap(m_workers);
+    }
+    m_wake.notify_all();
+    for (auto& [name, worker] : workers)
+        if (worker->Thread.joinable())
+            worker->Thread.join();
+}
+
+void TProductionLine::Start()
+{
+    m_watch.Start();
+    CheckFinished();
+}
+
+void TProductionLine::Stop()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_wake.notify_all();
+    CheckFinished();
+}
+
+qint64 TProductionLine::Started() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_started;
+}
+
+int TProductionLine::Busy() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_running;
+}
+
+void TProductionLine::OnAppeared(const TWatchedPort& port)
+{
+    emit PortAppeared(port);
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_stopping)
+            return;
+        const auto found = m_workers.find(port.Name);
+        if (found != m_workers.end()) {
+            // Gone and back while its worker still ends: a new unit once it has.
+            found->second->Gone = true;
+            found->second->Reappeared = port;
+            m_wake.notify_all();
+            return;
+        }
+    }
+    StartWorker(port);
+}
+
+void TProductionLine::OnGone(const TWatchedPort& port)
+{
+    emit PortGone(port);
+    std::lock_guard lock(m_mutex);
+    const auto found = m_workers.find(port.Name);
+    if (found == m_workers.end())
+        return;
+    found->second->Gone = true;
+    found->second->Reappeared.reset();
+    m_wake.notify_all();
+}
+
+void TProductionLine::StartWorker(const TWatchedPort& port)
+{
+    std::lock_guard lock(m_mutex);
+    auto worker = std::make_unique<TWorker>();
+    worker->Port = port;
+    TWorker* const raw = worker.get();
+    m_workers[port.Name] = std::move(worker);
+    raw->Thread = std::thread([this, raw] { Work(*raw); });
+}
+
+void TProductionLine::WorkerEnded(const QString& name)
+{
+    std::unique_ptr<TWorker> worker;
+    {
+        std::lock_guard lock(m_mutex);
+        const auto found = m_workers.find(name);
+        if (found == m_workers.end())
+            return;
+        worker = std::move(found->second);
+        m_workers.erase(found);
+    }
+    // It has posted this as its last act: the join is immediate.
+    worker->Thread.join();
+    bool stopping = false;
+    {
+        std::lock_guard lock(m_mutex);
+        stopping = m_stopping;
+    }
+    if (worker->Reappeared && !stopping)
+        StartWorker(*worker->Reappeared);
+}
+
+qint64 TProductionLine::ReserveUnit()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_stopping || (m_plan.Count > 0 && m_started >= m_plan.Count))
+        return 0;
+    ++m_started;
+    ++m_running;
+    return m_next++;
+}
+
+bool TProductionLine::Wait(TWorker& worker, int ms)
+{
+    std::unique_lock lock(m_mutex);
+    m_wake.wait_for(lock, std::chrono::milliseconds(ms), [&] { return m_stopping || worker.Gone; });
+    return !m_stopping && !worker.Gone;
+}
+
+void TProductionLine::Work(TWorker& worker)
+{
+    const TWatchedPort port = worker.Port;
+    QList<qint32> speeds = m_plan.Speeds;
+    TFixtureRule rule;
+    bool appeared = true;
+    for (;;) {
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_stopping || worker.Gone)
+                break;
+        }
+        if (!appeared) {
+            // The unit before has ended on a port that stays: wait for the next module.
+            TLineOptions options = m_plan.Line;
+            options.Baud = speeds.first();
+            TModuleLine line;
+            if (line.Open(port.Name, options)) {
+                if (!Wait(worker, m_plan.PollIntervalMs))
+                    break;
+                continue;
+            }
+            const TFixturePoll poll = PollFixture(line, options, rule);
+            line.Close();
+            if (!poll.NextUnit) {
+                if (!Wait(worker, m_plan.PollIntervalMs))
+                    break;
+                continue;
+            }
+        }
+        appeared = false;
+        const qint64 unit = ReserveUnit();
+        if (unit == 0)
+            break;
+        QMetaObject::invokeMethod(this, [this, unit, name = port.Name] { emit UnitStarted(unit, name); },
+                                  Qt::QueuedConnection);
+
+        QElapsedTimer clock;
+        clock.start();
+        TUnitRecord record;
+        record.Unit = unit;
+        record.Port = port.Name;
+        record.AdapterVendor = port.Vendor;
+        record.AdapterModel = port.Model;
+        record.AdapterSerial = port.Serial;
+        TUnitContext context;
+        context.Unit = unit;
+        context.Port = port;
+        context.Speeds = speeds;
+        if (m_transcripts)
+            context.Transcript = m_transcripts->For(ShortName(port.Name));
+        m_job(context, record);
+        record.DurationMs = clock.elapsed();
+        record.Time = QDateTime::currentDateTimeUtc();
+        QString logError;
+        if (m_log && !m_log->Append(record, &logError))
+            record.Error += (record.Error.isEmpty() ? QString() : QStringLiteral("; ")) + QStringLiteral("log: ") + logError;
+
+        rule.UnitDone(record.Module ? record.Module->LocalAddress : QByteArray());
+        if (record.Speed > 0) {
+            speeds.removeAll(record.Speed);
+            speeds.prepend(record.Speed);
+        }
+        QMetaObject::invokeMethod(this, [this, record] {
+            {
+                std::lock_guard lock(m_mutex);
+                --m_running;
+            }
+            ++m_ended;
+            ++(record.Passed ? m_passed : m_failed);
+            emit UnitEnded(record);
+            CheckFinished();
+        }, Qt::QueuedConnection);
+    }
+    QMetaObject::invokeMethod(this, [this, name = port.Name] { WorkerEnded(name); }, Qt::QueuedConnection);
+}
+
+void TProductionLine::CheckFinished()
+{
+    if (m_finished)
+        return;
+    bool done = false;
+    {
+        std::lock_guard lock(m_mutex);
+        const bool counted = m_plan.Count > 0 && m_ended >= m_plan.Count;
+        done = counted || (m_stopping && m_running == 0);
+        if (done)
+            m_stopping = true;
+    }
+    if (!done)
+        return;
+    m_wake.notify_all();
+    m_finished = true;
+    emit Finished();
+}
