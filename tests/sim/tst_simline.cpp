@@ -8,9 +8,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -179,6 +181,40 @@ private slots:
                                             "00A0C1D2E3F5 configured=0 name=RADIOSIM\n"
                                             "00A0C1D2E3F6 configured=0 name=RADIOSIM\n"
                                             "00A0C1D2E3F7 configured=0 name=RADIOSIM\n"));
+    }
+
+    // The program: SIGUSR1 swaps the module, SIGUSR2 unplugs the adapter and plugs it again.
+    void theProgramSwapsAndUnplugsOnSignals()
+    {
+        QTemporaryDir dir;
+        const QString link = dir.filePath(QStringLiteral("ttyUSB-line"));
+        QProcess sim;
+        sim.start(QStringLiteral(RADIOSET_SIM_EXE),
+                  {QStringLiteral("--link=") + link, QStringLiteral("--swap-silence=100"),
+                   QStringLiteral("--local-address=00a0c1000100")});
+        QVERIFY(sim.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(link).isSymLink(), 5000);
+        const auto address = [&link] {
+            SimClient client(QFileInfo(link).symLinkTarget().toStdString());
+            if (!client.setLine(B9600, CS8) || Probe(client) != "OK")
+                return QByteArray("<none>");
+            const QByteArray answer = client.command("AT+BTINFO?8");
+            client.send("ATZ\r");
+            QTest::qWait(50);
+            return answer;
+        };
+        QCOMPARE(address(), QByteArray("00A0C1000100"));
+        QCOMPARE(::kill(pid_t(sim.processId()), SIGUSR1), 0);
+        QTest::qWait(400);
+        QCOMPARE(address(), QByteArray("00A0C1000101"));
+        QCOMPARE(::kill(pid_t(sim.processId()), SIGUSR2), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo(link).isSymLink(), 5000);
+        QCOMPARE(::kill(pid_t(sim.processId()), SIGUSR2), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(link).isSymLink(), 5000);
+        QCOMPARE(address(), QByteArray("00A0C1000102"));
+        sim.terminate();
+        QVERIFY(sim.waitForFinished(5000));
+        QCOMPARE(sim.exitCode(), 0);
     }
 };
 
