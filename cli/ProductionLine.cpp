@@ -171,6 +171,8 @@ void TProductionLine::Work(TWorker& worker)
     QList<qint32> speeds = m_plan.Speeds;
     TFixtureRule rule;
     bool appeared = true;
+    // Polls go round the speeds, the last module's first: the next module may run at another.
+    qsizetype poll = 0;
     for (;;) {
         {
             std::lock_guard lock(m_mutex);
@@ -180,22 +182,23 @@ void TProductionLine::Work(TWorker& worker)
         if (!appeared) {
             // The unit before has ended on a port that stays: wait for the next module.
             TLineOptions options = m_plan.Line;
-            options.Baud = speeds.first();
+            options.Baud = speeds.at(poll++ % speeds.size());
             TModuleLine line;
             if (line.Open(port.Name, options)) {
                 if (!Wait(worker, m_plan.PollIntervalMs))
                     break;
                 continue;
             }
-            const TFixturePoll poll = PollFixture(line, options, rule);
+            const TFixturePoll found = PollFixture(line, options, rule);
             line.Close();
-            if (!poll.NextUnit) {
+            if (!found.NextUnit) {
                 if (!Wait(worker, m_plan.PollIntervalMs))
                     break;
                 continue;
             }
         }
         appeared = false;
+        poll = 0;
         const qint64 unit = ReserveUnit();
         if (unit == 0)
             break;

@@ -20,7 +20,8 @@
 // Each watched port has a worker thread of its own. A port that appears starts
 // a unit at once (adapter per module). When the unit has ended the worker polls
 // the port (PollFixture) until another module answers there, which is the next
-// unit (fixture), or until the port goes. Units on several ports run at once.
+// unit (fixture), or until the port goes. The polls go round the speeds, the
+// one the last module answered at first. Units on several ports run at once.
 // Unit numbers are handed out in the order units start, from FirstUnit on. The
 // record of each unit is in the log before the unit is reported as ended.
 
