@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "UnitLog.h"
 
+#include "ModuleType.h"
+
 #include <QCryptographicHash>
 #include <QFile>
 #include <QJsonDocument>
@@ -67,16 +69,6 @@ private:
     QByteArray m_out;
 };
 
-const char* TypeName(TModuleType type)
-{
-    switch (type) {
-    case TModuleType::Current: return "current";
-    case TModuleType::LegacyFast: return "legacy-fast";
-    case TModuleType::Legacy: return "legacy";
-    }
-    return "current";
-}
-
 QString SystemError(const char* what)
 {
     return QString::fromLatin1(what) + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
@@ -100,7 +92,7 @@ QByteArray UnitRecordLine(const TUnitRecord& r)
         .Add("error", r.Error.isEmpty() ? QByteArray("null") : Text(r.Error));
     if (r.Module) {
         TObject module;
-        module.Add("type", JsonString(TypeName(r.Module->Type)))
+        module.Add("type", JsonString(ModuleTypeName(r.Module->Type)))
             .Add("model", Bytes(r.Module->Model))
             .Add("bluetooth_version", Bytes(r.Module->BluetoothVersion))
             .Add("software_version", Bytes(r.Module->SoftwareVersion))

@@ -12,8 +12,10 @@ build="$root/build/tsan"
 # the main window: answers handed to the window's thread, received bytes queued
 # while the worker takes them, and the window destroyed while a thread waits for
 # it. The other window-level tests run under AddressSanitizer only, which keeps
-# this stage short.
-tests=(tst_comport tst_ptyport tst_uihandoff tst_framing tst_cycleschedule tst_handover)
+# this stage short. radioset-cli's production line runs a worker thread per port
+# that hands each unit's end to the main thread, and is stopped while units run
+# (tst_productionline).
+tests=(tst_comport tst_ptyport tst_uihandoff tst_framing tst_cycleschedule tst_handover tst_productionline)
 
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
