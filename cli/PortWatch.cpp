@@ -33,6 +33,8 @@ void TPortWatch::Start()
         m_timer->setInterval(GlobInterval);
         connect(m_timer, &QTimer::timeout, this, &TPortWatch::Update);
         m_timer->start();
+    } else {
+        m_present = Match();
     }
     Update();
 }

@@ -24,7 +24,10 @@ class QTimer;
 //
 // Adapter per module: a port that appears is one unit. It is reported once and
 // again only after it has gone and come back, or when its name leads to another
-// device than before.
+// device than before. With globs the ports they match at the start are units
+// too: the user named them. Without, only ports that appear while the watch
+// runs are: the ports already there (an on-board UART, a modem, another
+// device's adapter) are nobody's module until pulled and plugged in again.
 
 struct TWatchedPort
 {
@@ -47,7 +50,7 @@ public:
     TPortWatch(QStringList globs, std::unique_ptr<IPortSource> source, QObject* parent = nullptr);
     ~TPortWatch() override;
 
-    // Reports the ports present now as appeared, then watches.
+    // Reports the ports present now as appeared (with globs), then watches.
     void Start();
     QList<TWatchedPort> Present() const;
 

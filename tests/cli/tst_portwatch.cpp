@@ -46,15 +46,19 @@ private slots:
         QSignalSpy gone(&watch, &TPortWatch::Gone);
         watch.Start();
         QVERIFY(fake->Watched());
-        // What is there at the start is a unit too.
-        QCOMPARE(Names(appeared), QStringList{QStringLiteral("/dev/ttyUSB0")});
-        const TWatchedPort first = appeared.at(0).at(0).value<TWatchedPort>();
-        QCOMPARE(first.Vendor, QStringLiteral("FTDI"));
-        QCOMPARE(first.Model, QStringLiteral("FT232R USB UART"));
-        QCOMPARE(first.Serial, QStringLiteral("A10K3X2Q"));
+        // What is there at the start is no unit: nobody said it holds a module.
+        QCOMPARE(appeared.size(), 0);
+        QCOMPARE(watch.Present().size(), 1);
 
         fake->Plug(UsbAdapter(QStringLiteral("ttyUSB1"), "Prolific", "PL2303", "P1"));
+        QCOMPARE(Names(appeared), QStringList{QStringLiteral("/dev/ttyUSB1")});
+        const TWatchedPort first = appeared.at(0).at(0).value<TWatchedPort>();
+        QCOMPARE(first.Vendor, QStringLiteral("Prolific"));
+        QCOMPARE(first.Model, QStringLiteral("PL2303"));
+        QCOMPARE(first.Serial, QStringLiteral("P1"));
+        fake->Plug(UsbAdapter(QStringLiteral("ttyUSB2")));
         QCOMPARE(appeared.size(), 2);
+        QCOMPARE(appeared.last().at(0).value<TWatchedPort>().Model, QStringLiteral("FT232R USB UART"));
         // A console is no adapter.
         TPortDevice console;
         console.SysName = QStringLiteral("tty1");
@@ -67,12 +71,14 @@ private slots:
 
         fake->Pull(QStringLiteral("/dev/ttyUSB0"));
         QCOMPARE(Names(gone), QStringList{QStringLiteral("/dev/ttyUSB0")});
-        // Back again: the next unit.
+        // Pulled and plugged in again: now a unit; and again after the next time.
         fake->Plug(UsbAdapter(QStringLiteral("ttyUSB0"), "FTDI", "FT232R\\x20USB\\x20UART", "B77"));
-        QCOMPARE(Names(appeared),
-                 (QStringList{QStringLiteral("/dev/ttyUSB0"), QStringLiteral("/dev/ttyUSB1"), QStringLiteral("/dev/ttyUSB0")}));
-        QCOMPARE(appeared.last().at(0).value<TWatchedPort>().Serial, QStringLiteral("B77"));
-        QCOMPARE(watch.Present().size(), 2);
+        fake->Pull(QStringLiteral("/dev/ttyUSB0"));
+        fake->Plug(UsbAdapter(QStringLiteral("ttyUSB0"), "FTDI", "FT232R\\x20USB\\x20UART", "B78"));
+        QCOMPARE(Names(appeared), (QStringList{QStringLiteral("/dev/ttyUSB1"), QStringLiteral("/dev/ttyUSB2"),
+                                               QStringLiteral("/dev/ttyUSB0"), QStringLiteral("/dev/ttyUSB0")}));
+        QCOMPARE(appeared.last().at(0).value<TWatchedPort>().Serial, QStringLiteral("B78"));
+        QCOMPARE(watch.Present().size(), 3);
     }
 
     // With -p: links to virtual modules come and go under the glob; each
