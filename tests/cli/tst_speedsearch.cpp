@@ -9,6 +9,10 @@
 
 #include <QTest>
 
+#include <memory>
+#include <thread>
+#include <vector>
+
 Q_DECLARE_METATYPE(QList<qint32>)
 
 namespace {
@@ -75,29 +79,37 @@ private slots:
         QCOMPARE(error.isEmpty(), !speeds.isEmpty());
     }
 
-    void eachAutomaticSpeedIsFound_data()
-    {
-        QTest::addColumn<qint32>("uart");
-        for (const qint32 speed : AutoSpeeds())
-            QTest::addRow("%d", speed) << speed;
-    }
+    // Nine modules, one at each automatic speed, searched at once.
     void eachAutomaticSpeedIsFound()
     {
-        QFETCH(qint32, uart);
-        radiosim::Options o;
-        o.uartBaud = uart;
-        radiosim::VirtualModule module(o);
-        QVERIFY(module.start());
-        TSearch search(module, AutoSpeeds());
-        QVERIFY(search.Opened);
-        QCOMPARE(search.Result.Speed, std::optional<qint32>(uart));
-        QCOMPARE(search.Result.Last.End, TExchangeEnd::Identified);
-        QCOMPARE(search.Result.Last.Model, QByteArray("QN7201"));
-        const QList<qint32> expected = AutoSpeeds().mid(0, AutoSpeeds().indexOf(uart) + 1);
-        QCOMPARE(search.Result.Tried, expected);
-        QCOMPARE(search.Announced, expected);
-        // The wrong speeds never reached it: it was woken once, at its own.
-        QCOMPARE(WakeUps(module), 1);
+        std::vector<std::unique_ptr<radiosim::VirtualModule>> modules;
+        for (const qint32 speed : AutoSpeeds()) {
+            radiosim::Options o;
+            o.uartBaud = speed;
+            modules.push_back(std::make_unique<radiosim::VirtualModule>(o));
+            QVERIFY(modules.back()->start());
+        }
+        std::vector<std::unique_ptr<TSearch>> searches(modules.size());
+        std::vector<std::thread> threads;
+        for (size_t i = 0; i < modules.size(); ++i)
+            threads.emplace_back([&, i] { searches[i] = std::make_unique<TSearch>(*modules[i], AutoSpeeds()); });
+        for (std::thread& thread : threads)
+            thread.join();
+
+        for (size_t i = 0; i < modules.size(); ++i) {
+            const qint32 uart = AutoSpeeds().at(qsizetype(i));
+            const TSearch& search = *searches[i];
+            const QByteArray at = QByteArray::number(uart) + " Bd";
+            QVERIFY2(search.Opened, at.constData());
+            QVERIFY2(search.Result.Speed == std::optional<qint32>(uart), at.constData());
+            QVERIFY2(search.Result.Last.End == TExchangeEnd::Identified, at.constData());
+            QCOMPARE(search.Result.Last.Model, QByteArray("QN7201"));
+            const QList<qint32> expected = AutoSpeeds().mid(0, qsizetype(i) + 1);
+            QCOMPARE(search.Result.Tried, expected);
+            QCOMPARE(search.Announced, expected);
+            // The wrong speeds never reached it: it was woken once, at its own.
+            QVERIFY2(WakeUps(*modules[i]) == 1, at.constData());
+        }
     }
 
     void aModuleAtNoneOfTheSpeedsFailsNamingThem()
