@@ -101,6 +101,7 @@ ModuleCore::ModuleCore(const Options& options)
 {
     m_settings = factorySettings();
     m_activeUart = storedUart();
+}
 
 void ModuleCore::replace(const std::string& localAddress)
 {
