@@ -5,8 +5,10 @@
 #include "IniFile.h"
 #include "Profile.h"
 #include "SerialPortList.h"
+#include "SpeedSearch.h"
 
 #include <QCommandLineParser>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -38,7 +40,12 @@ Options:
                           leading "/" is taken from the current folder
                           ("./mod1", "../x/ttyV0", "mod1"), and a bare name
                           that is not there from /dev ("ttyUSB0")
-      --baud N            line speed of the module's UART (default 9600)
+      --baud N|LIST|auto  line speed of the module's UART (default 9600); a list
+                          ("9600,115200") or auto (9600, 115200, 38400, 57600,
+                          19200, 230400, 4800, 2400, 1200) tries the speeds in
+                          turn until the module answers its debug character,
+                          a wrong one only as long as an answer needs; the
+                          speed found is shown and logged
       --parity none|even|odd   (default none)
       --stop 1|2          stop bits (default 1)
       --debug-char HEX    the module's debug character (default 1E)
@@ -67,6 +74,16 @@ Options:
                           against it and print what would change
                           ("BLUETOOTH.DEVICE NAME: RADIOSIM -> SENSOR-0001"),
                           with -v also the commands; write nothing
+      --watch             a production line: configure module after module
+                          as they come, until Ctrl-C or --count (see below)
+      --count N           --watch: stop after N units
+      --log FILE          append one JSON record per port or unit (JSON Lines):
+                          time, unit, port, adapter, speed, command, result,
+                          error, module, profile and its SHA-256, the values
+                          written, verified, duration_ms; each record written
+                          whole and synced; {n} goes on from its last unit
+      --transcript FILE   every byte both ways with its time, as text; "{port}"
+                          in the name gives one file per port
   -j, --jobs N            ports handled at once (default: all); the ports are
                           told apart by device: a link and its target are one
   -q, --quiet             no progress and no table; errors only
@@ -100,7 +117,8 @@ Profile format (INI; what "read" writes):
   and \xHH. A profile may name only some keys: the others keep the module's
   values. In any value {n} is the port's place in the list of ports (from 1, in
   the order the -p options give them, a glob's ports in natural order: ttyUSB2
-  before ttyUSB10), so it changes when adapters come and go; {port} is its base
+  before ttyUSB10; counted on from the last unit of --log when given; with
+  --watch the unit number), so it changes when adapters come and go; {port} is its base
   name, {local} the module's local address and {local4} its last four
   characters ("{{" for a lone "{"). {local4} stays with the module: the stable
   choice for names, e.g. DEVICE NAME = SENSOR-{local4}.
@@ -117,6 +135,23 @@ Profile format (INI; what "read" writes):
   everything before any port is opened (exit 2), naming file, line and key.
   Lengths, ranges and the rules of a module type or model are checked per
   module: a value out of them fails that port only.
+
+A production line (--watch, with identify, read, write or init --yes): every
+port that appears is a unit: with -p, the names its globs match, looked for
+again and again ("/dev/serial/by-id/*", "/dev/ttyUSB*"); without -p, every
+serial adapter plugged in while the line runs (the ports there at its start are
+left alone). An adapter per module: a port counts again only after it has gone
+and come back. A fixture (the adapter stays, modules are pressed in one after
+another): after a unit the port is polled every 300 ms with the debug character
+alone, no CR; a module that answers is asked its local address; the module just
+done is restarted unchanged ("ATZ") and is never the next unit, another address
+is. Ports run at once, each on its own. {n} is the unit number, counted on from
+the last unit of --log, so a line restarted hands out no number twice. On a
+terminal each unit ends with one wide line (unit, port, local address, PASS or
+FAIL, time; a bell on FAIL) and a status line keeps the counts; elsewhere one
+plain line per unit. Ctrl-C or SIGTERM: no new unit; the units in progress
+finish whole; then the summary (units, passed, failed, units per hour); exit 0
+when no unit failed, 1 otherwise. A second Ctrl-C stops at once as below (130).
 
 Interrupting (Ctrl-C, SIGTERM): no new port is started and no new write; the
 writes in progress finish and restart their modules; then the table, exit 130.
@@ -211,7 +246,11 @@ std::optional<QString> LoadProfile(TCliOptions& a)
     QFile file(a.ProfilePath);
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("%1: %2").arg(a.ProfilePath, file.errorString());
-    if (const std::optional<TProfileError> error = ParseProfile(file.readAll(), a.Plan.Profile))
+    const QByteArray bytes = file.readAll();
+    // The log names the profile by these very bytes.
+    a.Plan.ProfilePath = QFileInfo(a.ProfilePath).absoluteFilePath();
+    a.Plan.ProfileSha256 = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+    if (const std::optional<TProfileError> error = ParseProfile(bytes, a.Plan.Profile))
         return FormatProfileError(a.ProfilePath, *error);
     for (const QByteArray& set : a.Sets) {
         if (const std::optional<TProfileError> error = SetProfileEntry(set, a.Plan.Profile))
@@ -234,6 +273,29 @@ std::optional<QString> LoadProfile(TCliOptions& a)
                                               QString::fromLatin1(UpperOutsidePlaceholders(entry.Value)))};
             a.ProfileWarnings.append(FormatProfileError(where, note));
         }
+    }
+    return std::nullopt;
+}
+
+// What a production line (--watch) takes: a command that configures module
+// after module, and names for what each unit leaves behind that keep units apart.
+std::optional<QString> CheckWatch(const TCliOptions& a)
+{
+    const TCliCommand command = a.Plan.Command;
+    if (command == TCliCommand::Search)
+        return QStringLiteral("--watch takes identify, read, write or init");
+    if (a.Jobs > 0)
+        return QStringLiteral("-j belongs to runs without --watch: a line works every port as its module comes");
+    if (a.Json)
+        return QStringLiteral("--format belongs to runs without --watch; a line's record is its --log (JSON Lines)");
+    if (command == TCliCommand::Init && !a.Yes)
+        return QStringLiteral("--watch init restores the factory settings of every module that comes: give --yes to go on");
+    if (command == TCliCommand::Read) {
+        const bool perUnit = a.Output.contains(QStringLiteral("{n}")) || a.Output.contains(QStringLiteral("{local}"))
+                             || a.Output.contains(QStringLiteral("{local4}"));
+        if (!perUnit)
+            return QStringLiteral("--watch read: give -o with \"{n}\", \"{local}\" or \"{local4}\" in the name, one "
+                                  "file per unit");
     }
     return std::nullopt;
 }
@@ -268,8 +330,12 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
     const QCommandLineOption yes(QStringLiteral("yes"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringLiteral("version"));
+    const QCommandLineOption watch(QStringLiteral("watch"));
+    const QCommandLineOption count(QStringLiteral("count"), {}, QStringLiteral("N"));
+    const QCommandLineOption log(QStringLiteral("log"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption transcript(QStringLiteral("transcript"), {}, QStringLiteral("FILE"));
     parser.addOptions({port, baud, parity, stop, debugChar, model, products, output, format, set, verify, dryRun,
-                       jobs, quiet, verbose, yes, help, version});
+                       jobs, quiet, verbose, yes, help, version, watch, count, log, transcript});
     if (!parser.parse(arguments))
         return Stop(parser.errorText());
 
@@ -285,9 +351,15 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
     TCliOptions& a = line.Options;
     a.Plan.ProductList = ProductListPath();
 
+    a.Watch = parser.isSet(watch);
     for (const QString& v : parser.values(port)) {
         if (v.isEmpty())
             return Stop(QStringLiteral("-p needs a port"));
+        if (a.Watch) {
+            // Watched: expanded again and again while the line runs.
+            a.Globs.append(v.startsWith(u'/') || IsGlob(v) ? v : ExpandPort(v).value(0));
+            continue;
+        }
         const QStringList ports = ExpandPort(v);
         if (ports.isEmpty())
             return Stop(QStringLiteral("no port matches %1").arg(v));
@@ -295,9 +367,13 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
     }
     bool ok = false;
     if (parser.isSet(baud)) {
-        a.Plan.Line.Baud = parser.value(baud).toInt(&ok);
-        if (!ok || a.Plan.Line.Baud < 50 || a.Plan.Line.Baud > 4000000)
-            return Stop(QStringLiteral("--baud takes a line speed such as 9600"));
+        QString why;
+        const std::optional<QList<qint32>> speeds = ParseSpeeds(parser.value(baud), &why);
+        if (!speeds)
+            return Stop(QStringLiteral("--baud: %1").arg(why));
+        a.Plan.Line.Baud = speeds->first();
+        if (speeds->size() > 1)
+            a.Plan.Speeds = *speeds;
     }
     if (parser.isSet(parity)) {
         const QString p = parser.value(parity).toLower();
@@ -350,6 +426,21 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
         if (!ok || a.Jobs < 1)
             return Stop(QStringLiteral("--jobs takes a number of 1 or more"));
     }
+    if (parser.isSet(count)) {
+        a.Count = parser.value(count).toLongLong(&ok);
+        if (!ok || a.Count < 1)
+            return Stop(QStringLiteral("--count takes a number of 1 or more"));
+    }
+    if (parser.isSet(log)) {
+        a.LogPath = parser.value(log);
+        if (a.LogPath.isEmpty())
+            return Stop(QStringLiteral("--log needs a file"));
+    }
+    if (parser.isSet(transcript)) {
+        a.TranscriptPath = parser.value(transcript);
+        if (a.TranscriptPath.isEmpty())
+            return Stop(QStringLiteral("--transcript needs a file"));
+    }
     a.Quiet = parser.isSet(quiet);
     a.Plan.Verbose = parser.isSet(verbose);
     a.Yes = parser.isSet(yes);
@@ -379,19 +470,31 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
         a.ProfilePath = positional.at(1);
     }
 
-    if (a.Ports.isEmpty())
-        return Stop(QStringLiteral("no port given (-p PATH)"));
-    a.Ports = DistinctPorts(a.Ports, a.PortWarnings);
+    if (a.Watch) {
+        if (const std::optional<QString> error = CheckWatch(a))
+            return Stop(*error);
+    } else {
+        if (a.Count > 0)
+            return Stop(QStringLiteral("--count belongs to --watch"));
+        if (a.Ports.isEmpty())
+            return Stop(QStringLiteral("no port given (-p PATH)"));
+        a.Ports = DistinctPorts(a.Ports, a.PortWarnings);
+    }
     if (a.Plan.Command != TCliCommand::Write && (a.Plan.Verify || a.Plan.DryRun || !a.Sets.isEmpty()))
         return Stop(QStringLiteral("--set, --verify and --dry-run belong to write"));
     if (a.Plan.Command != TCliCommand::Read && !a.Output.isEmpty())
         return Stop(QStringLiteral("-o belongs to read"));
-    if (a.Plan.Command == TCliCommand::Read && a.Ports.size() > 1 && !a.Output.isEmpty()
+    if (!a.Watch && a.Output.contains(QStringLiteral("{local")))
+        return Stop(QStringLiteral("-o: {local} and {local4} name a unit's file with --watch only; here every file "
+                                   "is opened before any port"));
+    if (a.Watch) {
+        // Checked by CheckWatch: a line has units, not a list of ports.
+    } else if (a.Plan.Command == TCliCommand::Read && a.Ports.size() > 1 && !a.Output.isEmpty()
         && !a.Output.contains(QStringLiteral("{port}")))
         return Stop(QStringLiteral("several ports: give -o with \"{port}\" in the name, one file per port"));
-    if (a.Plan.Command == TCliCommand::Read && a.Ports.size() > 1 && !a.Json && a.Output.isEmpty())
+    if (!a.Watch && a.Plan.Command == TCliCommand::Read && a.Ports.size() > 1 && !a.Json && a.Output.isEmpty())
         return Stop(QStringLiteral("several ports: give -o with \"{port}\" in the name, or --format json"));
-    if (a.Plan.Command == TCliCommand::Init && a.Ports.size() > 1 && !a.Yes)
+    if (!a.Watch && a.Plan.Command == TCliCommand::Init && a.Ports.size() > 1 && !a.Yes)
         return Stop(QStringLiteral("init restores the factory settings of %1 modules: give --yes to go on")
                         .arg(a.Ports.size()));
     if (a.Plan.Command == TCliCommand::Write) {

@@ -25,6 +25,15 @@ struct TCliOptions
     int Jobs = 0;               // 0: every port at once
     QString ProfilePath;
     QList<QByteArray> Sets;
+
+    // A production line (--watch): the -p values as given, globs unexpanded
+    // (none: every adapter plugged in while it runs), and the units to do (0: until
+    // stopped).
+    bool Watch = false;
+    QStringList Globs;
+    qint64 Count = 0;
+    QString LogPath;            // --log: JSON Lines, one record per unit
+    QString TranscriptPath;     // --transcript, "{port}" still in it
 };
 
 struct TCommandLine

@@ -289,7 +289,7 @@ void TProgressBoard::Done(const std::vector<TPortResult>& results, const QString
 QString Outcome(const TPortResult& r)
 {
     if (r.Ok)
-        return QStringLiteral("ok");
+        return r.SpeedSearched ? QStringLiteral("ok at %1 Bd").arg(r.Speed) : QStringLiteral("ok");
     if (r.Interrupted)
         return r.Error;
     return QStringLiteral("FAILED: ") + r.Error;
@@ -329,6 +329,7 @@ QJsonObject ResultJson(const TPortResult& r, const TJobPlan& plan)
     object[QStringLiteral("error")] = r.Ok ? QJsonValue() : QJsonValue(r.Error);
     object[QStringLiteral("warnings")] = QJsonArray::fromStringList(r.Warnings);
     object[QStringLiteral("time_ms")] = r.Milliseconds;
+    object[QStringLiteral("speed")] = r.Speed > 0 ? QJsonValue(r.Speed) : QJsonValue();
     if (r.Identified) {
         QJsonObject module;
         module[QStringLiteral("TYPE")] = text(ModuleTypeName(r.Module.Type));
@@ -449,6 +450,39 @@ QString OutputPath(const QString& pattern, const TPortResult& result)
     QString path = pattern;
     QString name = result.Name;
     name.replace(u'/', u'-');
+    const QString local = QString::fromLatin1(result.Module.LocalAddress);
     path.replace(QStringLiteral("{port}"), name);
+    path.replace(QStringLiteral("{n}"), QString::number(result.Unit));
+    path.replace(QStringLiteral("{local4}"), local.right(4));
+    path.replace(QStringLiteral("{local}"), local);
     return path;
+}
+
+QString CommandName(TCliCommand command)
+{
+    switch (command) {
+    case TCliCommand::Identify: return QStringLiteral("identify");
+    case TCliCommand::Read: return QStringLiteral("read");
+    case TCliCommand::Write: return QStringLiteral("write");
+    case TCliCommand::Init: return QStringLiteral("init");
+    case TCliCommand::Search: return QStringLiteral("search");
+    }
+    return {};
+}
+
+void FillUnitRecord(const TPortResult& result, const TJobPlan& plan, TUnitRecord& record)
+{
+    record.Command = CommandName(plan.Command);
+    record.Passed = result.Ok;
+    record.Error = result.Ok ? QString() : result.Error;
+    record.Speed = result.Speed;
+    if (result.Identified)
+        record.Module = result.Module;
+    if (plan.Command == TCliCommand::Write) {
+        record.ProfilePath = plan.ProfilePath;
+        record.ProfileSha256 = plan.ProfileSha256;
+        record.Values = result.Values;
+    }
+    if (plan.Verify)
+        record.Verified = result.Verified;
 }

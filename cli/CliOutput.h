@@ -2,6 +2,7 @@
 #pragma once
 
 #include "PortJob.h"
+#include "UnitLog.h"
 
 #include <QJsonObject>
 #include <QStringList>
@@ -78,4 +79,13 @@ QString Outcome(const TPortResult& result);
 QJsonObject ResultJson(const TPortResult& result, const TJobPlan& plan);
 // The text a successful port puts on standard output (or into its -o file).
 QByteArray ResultText(const TPortResult& result, const TJobPlan& plan, bool severalPorts);
+// -o's name for a port: "{port}" its base name ('/' as '-'), "{n}" its unit,
+// "{local}" and "{local4}" its module's local address and its last four characters.
 QString OutputPath(const QString& pattern, const TPortResult& result);
+
+// "write", "read", ...
+QString CommandName(TCliCommand command);
+// What the log holds of a port's result: command, result, error, speed, module,
+// profile, the values written, verified. The caller fills time, unit, port,
+// adapter and duration.
+void FillUnitRecord(const TPortResult& result, const TJobPlan& plan, TUnitRecord& record);

@@ -25,25 +25,31 @@ const char* const ClearLine = "\r\033[K";
 const char* const Bold = "\033[1m";
 const char* const Plain = "\033[0m";
 
+// " at 115200 Bd" once the module has answered at a speed.
+QString Speed(const TUnitRecord& record)
+{
+    return record.Speed > 0 ? QStringLiteral(" at %1 Bd").arg(record.Speed) : QString();
+}
+
 } // namespace
 
 QString UnitBoardLine(const TUnitRecord& record, const QString& portName)
 {
-    return QStringLiteral("  UNIT %1    %2    %3    %4    %5")
+    return QStringLiteral("  UNIT %1    %2    %3    %4    %5%6")
         .arg(record.Unit, -6)
         .arg(portName, -12)
         .arg(Address(record))
         .arg(record.Passed ? QStringLiteral("PASS") : QStringLiteral("FAIL"))
-        .arg(Seconds(record.DurationMs));
+        .arg(Seconds(record.DurationMs), Speed(record));
 }
 
 QString UnitPlainLine(const TUnitRecord& record, const QString& portName)
 {
-    QString line = QStringLiteral("%1: unit %2 %3 %4 %5")
+    QString line = QStringLiteral("%1: unit %2 %3 %4 %5%6")
                        .arg(portName)
                        .arg(record.Unit)
                        .arg(record.Passed ? QStringLiteral("PASS") : QStringLiteral("FAIL"))
-                       .arg(Address(record), Seconds(record.DurationMs));
+                       .arg(Address(record), Seconds(record.DurationMs), Speed(record));
     if (!record.Passed && !record.Error.isEmpty())
         line += QStringLiteral(": ") + record.Error;
     return line;

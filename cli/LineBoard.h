@@ -22,9 +22,9 @@ struct TLineCounts
     double Seconds = 0; // since the line started
 };
 
-// "  UNIT 42    ttyUSB0    00A0C1D2E3F4    PASS    2.3 s"
+// "  UNIT 42    ttyUSB0    00A0C1D2E3F4    PASS    2.3 s at 9600 Bd"
 QString UnitBoardLine(const TUnitRecord& record, const QString& portName);
-// "ttyUSB0: unit 42 PASS 00A0C1D2E3F4 2.3 s" (and ": error" on FAIL)
+// "ttyUSB0: unit 42 PASS 00A0C1D2E3F4 2.3 s at 9600 Bd" (and ": error" on FAIL)
 QString UnitPlainLine(const TUnitRecord& record, const QString& portName);
 // "units 12 | passed 11 | failed 1 | in progress 2 | 412 units/h"
 QString LineStatus(const TLineCounts& counts);

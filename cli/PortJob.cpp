@@ -5,6 +5,7 @@
 #include "IniFile.h"
 #include "ModuleExchange.h"
 #include "PortReports.h"
+#include "SpeedSearch.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -49,12 +50,22 @@ TModuleLine::StopRequest StopAt(const TJobPlan& plan, int level)
 // writing sends).
 struct TSession
 {
-    TSession(const TJobPlan& plan, const TTrace& trace)
-        : Line(trace)
+    TSession(const TJobPlan& plan, const TTrace& trace, const TTranscriptWriter& transcript = {})
+        : Line(trace, BytesTo(transcript))
         , Exchange(State, Read, Edit, Options())
         , Plan(plan)
+        , Transcript(transcript)
     {
         Line.SetStopRequest(StopAt(plan, FinishWrites));
+    }
+
+    static TModuleLine::ByteHook BytesTo(const TTranscriptWriter& transcript)
+    {
+        if (!transcript)
+            return {};
+        return [transcript](TModuleLine::TDirection direction, const QByteArray& bytes) {
+            direction == TModuleLine::TDirection::Sent ? transcript.Sent(bytes) : transcript.Received(bytes);
+        };
     }
 
     // A port stops at its first fault, a refused info answer included.
@@ -72,6 +83,9 @@ struct TSession
     TModuleExchange Exchange;
     const TJobPlan& Plan;
     QByteArray Model;
+    // The line as it was found: the speed the module answered at.
+    TLineOptions Found;
+    TTranscriptWriter Transcript;
 };
 
 TFailure Interruption(const QString& what)
@@ -79,10 +93,9 @@ TFailure Interruption(const QString& what)
     return TFailure{QStringLiteral("INTERRUPTED ") + what, true, true};
 }
 
-// Runs the exchange to its end; a report fails the port.
-TExchangeStep RunOrFail(TSession& session, TExchangeStep first, const TModuleLine::Observer& observe = {})
+// The last step of a run that went to its end; a report fails the port.
+TExchangeStep EndOrFail(TSession& session, const TExchangeStep& last)
 {
-    const TExchangeStep last = session.Line.Run(session.Exchange, std::move(first), observe);
     if (last.Report)
         throw TFailure{last.Report->OneLine()};
     if (last.End == TExchangeEnd::None) {
@@ -97,15 +110,32 @@ TExchangeStep RunOrFail(TSession& session, TExchangeStep first, const TModuleLin
     return last;
 }
 
-// Opens the port and wakes and identifies the module, as OPEN does in the window.
-void Connect(TSession& session, const TJobPlan& plan, const QString& port, quint8 debugChar)
+// Runs the exchange to its end; a report fails the port.
+TExchangeStep RunOrFail(TSession& session, TExchangeStep first, const TModuleLine::Observer& observe = {})
 {
-    if (const std::optional<TReport> error = session.Line.Open(port, plan.Line))
+    return EndOrFail(session, session.Line.Run(session.Exchange, std::move(first), observe));
+}
+
+// Opens the port and wakes and identifies the module, as OPEN does in the
+// window; with several speeds, at the first one the module answers.
+void Connect(TSession& session, const TJobPlan& plan, const QString& port, quint8 debugChar, TPortResult& result)
+{
+    const QList<qint32> speeds = plan.Speeds.isEmpty() ? QList<qint32>{plan.Line.Baud} : plan.Speeds;
+    TLineOptions line = plan.Line;
+    line.Baud = speeds.first();
+    line.DebugChar = debugChar;
+    if (const std::optional<TReport> error = session.Line.Open(port, line))
         throw TFailure{error->OneLine()};
-    session.Line.Send(WakeUpText());
-    TModuleLine::Pause(DebugCharDelayMs);
-    session.Line.Discard();
-    const TExchangeStep end = RunOrFail(session, session.Exchange.StartHandshake(debugChar));
+    result.SpeedSearched = speeds.size() > 1;
+    const TTranscriptWriter& transcript = session.Transcript;
+    const TSpeedSearch found = FindSpeed(session.Line, session.Exchange, line, speeds, [&transcript](qint32 baud) {
+        if (transcript)
+            transcript.Note(QStringLiteral("line at %1 Bd").arg(baud));
+    });
+    result.Speed = found.Speed.value_or(0);
+    line.Baud = found.Speed.value_or(line.Baud);
+    session.Found = line;
+    const TExchangeStep end = EndOrFail(session, found.Last);
     if (end.End == TExchangeEnd::Identified) {
         session.Model = end.Model;
     } else if (!plan.Line.Model.isEmpty()) {
@@ -275,7 +305,7 @@ void SendWriteCommands(const TJobPlan& plan, TSession& session, TPortResult& res
                    + PartlyWritten(writing, refused ? QStringLiteral("refused") : QStringLiteral("not answered"))};
 }
 
-void Write(const TJobPlan& plan, int number, TSession& session, TPortResult& result, const TProgress& progress,
+void Write(const TJobPlan& plan, qint64 number, TSession& session, TPortResult& result, const TProgress& progress,
            const TTrace& trace)
 {
     const TModuleType type = session.Exchange.Type();
@@ -304,6 +334,11 @@ void Write(const TJobPlan& plan, int number, TSession& session, TPortResult& res
         throw TFailure{QStringLiteral("INPUT PARAMETER ERROR: ") + problems.join(QStringLiteral("; "))};
     }
     result.Written = Copy(session.Edit);
+    for (const TProfileEntry& entry : plan.Profile.Entries) {
+        const TFieldRule& rule = FieldRule(entry.Id);
+        if (FieldSupported(entry.Id, type))
+            result.Values.append({QByteArray(rule.Section) + '.' + rule.Caption, ShownValue(entry.Id, session.Edit)});
+    }
     if (plan.DryRun) {
         result.Commands = WriteSequence(type, session.Edit);
         for (const TFieldRule& rule : FieldRules()) {
@@ -329,12 +364,14 @@ void Write(const TJobPlan& plan, int number, TSession& session, TPortResult& res
     // The module restarts with what was written: its new speed, parity, stop
     // bits and debug character are the line's from now on.
     TJobPlan after = plan;
-    after.Line = LineAfterRestart(plan.Line, session.Edit);
+    after.Line = LineAfterRestart(session.Found, session.Edit);
+    after.Speeds.clear();
     TModuleLine::Pause(RestartPauseMs);
-    TSession again(after, trace);
+    TSession again(after, trace, session.Transcript);
     progress(QStringLiteral("verifying"), step, steps);
     try {
-        Connect(again, after, result.Port, after.Line.DebugChar);
+        TPortResult reconnect;
+        Connect(again, after, result.Port, after.Line.DebugChar, reconnect);
         ReadAll(again, {}, step, steps, progress, QStringLiteral("verifying"));
     } catch (const TFailure& failure) {
         if (failure.Interrupted)
@@ -354,16 +391,18 @@ void Write(const TJobPlan& plan, int number, TSession& session, TPortResult& res
                                         QString::fromLatin1(got), QString::fromLatin1(want)));
         }
     }
+    result.Verified = differences.isEmpty();
     if (!differences.isEmpty())
         throw TFailure{QStringLiteral("VERIFY ERROR: ") + differences.join(QStringLiteral("; "))};
 }
 
-void RunOn(TSession& session, const TJobPlan& plan, int number, TPortResult& result, const TProgress& progress,
+void RunOn(TSession& session, const TJobPlan& plan, qint64 number, TPortResult& result, const TProgress& progress,
            const TTrace& trace);
 
-void RunJob(const TJobPlan& plan, int number, TPortResult& result, const TProgress& progress, const TTrace& trace)
+void RunJob(const TJobPlan& plan, qint64 number, TPortResult& result, const TProgress& progress, const TTrace& trace,
+            const TTranscriptWriter& transcript)
 {
-    TSession session(plan, trace);
+    TSession session(plan, trace, transcript);
     try {
         RunOn(session, plan, number, result, progress, trace);
     } catch (const TFailure& failure) {
@@ -374,11 +413,11 @@ void RunJob(const TJobPlan& plan, int number, TPortResult& result, const TProgre
     }
 }
 
-void RunOn(TSession& session, const TJobPlan& plan, int number, TPortResult& result, const TProgress& progress,
+void RunOn(TSession& session, const TJobPlan& plan, qint64 number, TPortResult& result, const TProgress& progress,
            const TTrace& trace)
 {
     progress(QStringLiteral("connecting"), 0, 3);
-    Connect(session, plan, result.Port, plan.Line.DebugChar);
+    Connect(session, plan, result.Port, plan.Line.DebugChar, result);
     result.Identified = true;
     result.Module.Type = session.Exchange.Type();
     result.Module.Model = session.Model;
@@ -455,14 +494,16 @@ QString PortName(const QString& port)
     return QFileInfo(port).fileName();
 }
 
-void RunPortJob(const TJobPlan& plan, int number, TPortResult& result, const TProgress& progress, const TTrace& trace)
+void RunPortJob(const TJobPlan& plan, qint64 number, TPortResult& result, const TProgress& progress, const TTrace& trace,
+                const TTranscriptWriter& transcript)
 {
     QElapsedTimer clock;
     clock.start();
     result.Name = PortName(result.Port);
+    result.Unit = number;
     result.Started = true;
     try {
-        RunJob(plan, number, result, progress, trace);
+        RunJob(plan, number, result, progress, trace, transcript);
     } catch (const TFailure& failure) {
         result.Ok = false;
         result.Interrupted = failure.Interrupted;

@@ -4,6 +4,7 @@
 #include "FieldRules.h"
 #include "ModuleLine.h"
 #include "Profile.h"
+#include "Transcript.h"
 
 #include <QByteArray>
 #include <QList>
@@ -12,6 +13,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 
 // The work on one port, start to end, on the calling thread: open, wake the
 // module, identify it, then read, write, initialise or search, and close. Each
@@ -34,11 +36,16 @@ struct TJobPlan
 {
     TCliCommand Command = TCliCommand::Identify;
     TLineOptions Line;
+    // The speeds to try in turn until the module answers (--baud auto or a
+    // list); empty: Line.Baud alone, as a plain run.
+    QList<qint32> Speeds;
     TProfile Profile;   // write: the settings to change
     bool Verify = false;
     bool DryRun = false;
     bool Verbose = false;
     QString ProductList; // for the models' OPMODE / NUMBEROFDEVICE
+    QString ProfilePath;       // write: the profile's file, for the log
+    QByteArray ProfileSha256;  // and its SHA-256 in hex
     // The program's interruption level (TInterruptLevel); none when null.
     const std::atomic<int>* Interrupt = nullptr;
 };
@@ -58,6 +65,7 @@ struct TPortResult
 {
     QString Port;       // as given
     QString Name;       // base name, used in every report
+    qint64 Unit = 0;    // what {n} stood for
     bool Ok = false;
     bool Started = false;      // the job began on its port
     bool Interrupted = false;  // stopped by the program's interruption
@@ -65,6 +73,12 @@ struct TPortResult
     QStringList Warnings;
     TModuleInfo Module;
     bool Identified = false;
+    qint32 Speed = 0;          // the line speed the module answered at; 0 when none did
+    bool SpeedSearched = false; // more than one speed was tried
+    // Write: each setting the profile names ("SECTION.KEY") with the value sent,
+    // templates filled in.
+    QList<QPair<QByteArray, QByteArray>> Values;
+    std::optional<bool> Verified;          // write --verify, once the read-back was compared
     std::shared_ptr<TParameters> Read;     // what was read (read, write)
     std::shared_ptr<TParameters> Written;  // what the write sends (write)
     // Write: what the module holds: what was read, with the values of every
@@ -90,8 +104,10 @@ using TProgress = std::function<void(const QString& doing, int step, int steps)>
 // Extra lines for --verbose: every command and answer.
 using TTrace = std::function<void(const QString& line)>;
 
-void RunPortJob(const TJobPlan& plan, int number, TPortResult& result, const TProgress& progress,
-                const TTrace& trace);
+// `number` is what {n} stands for. Every byte on the line goes to `transcript`
+// when it is set.
+void RunPortJob(const TJobPlan& plan, qint64 number, TPortResult& result, const TProgress& progress,
+                const TTrace& trace, const TTranscriptWriter& transcript = {});
 
 // The settings a write command of `step` (0..21) carries.
 QList<TFieldId> WriteStepFields(int step);

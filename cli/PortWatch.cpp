@@ -44,26 +44,28 @@ QList<TWatchedPort> TPortWatch::Present() const
     return m_present;
 }
 
+TWatchedPort DescribePort(const QString& name, const QString& device, const QList<TPortInfo>& listed)
+{
+    TWatchedPort port{name, device, {}, {}, {}};
+    for (const TPortInfo& info : listed) {
+        if (info.Path == device) {
+            // "FTDI FT232R USB UART": the vendor's word first, the model after it.
+            const qsizetype space = info.Adapter.indexOf(u' ');
+            port.Vendor = space > 0 ? info.Adapter.left(space) : info.Adapter;
+            port.Model = space > 0 ? info.Adapter.mid(space + 1) : QString();
+            port.Serial = info.Serial;
+        }
+    }
+    return port;
+}
+
 QList<TWatchedPort> TPortWatch::Match() const
 {
     const QList<TPortInfo> listed = m_watcher.Ports();
-    const auto describe = [&listed](const QString& name, const QString& device) {
-        TWatchedPort port{name, device, {}, {}, {}};
-        for (const TPortInfo& info : listed) {
-            if (info.Path == device) {
-                // "FTDI FT232R USB UART": the vendor's word first, the model after it.
-                const qsizetype space = info.Adapter.indexOf(u' ');
-                port.Vendor = space > 0 ? info.Adapter.left(space) : info.Adapter;
-                port.Model = space > 0 ? info.Adapter.mid(space + 1) : QString();
-                port.Serial = info.Serial;
-            }
-        }
-        return port;
-    };
     QList<TWatchedPort> ports;
     if (m_globs.isEmpty()) {
         for (const TPortInfo& info : listed)
-            ports.append(describe(info.Path, info.Path));
+            ports.append(DescribePort(info.Path, info.Path, listed));
         return ports;
     }
     QStringList paths;
@@ -75,7 +77,7 @@ QList<TWatchedPort> TPortWatch::Match() const
             if (!names.contains(name))
                 names.append(name);
     for (const QString& name : names)
-        ports.append(describe(name, ResolvePortPath(name)));
+        ports.append(DescribePort(name, ResolvePortPath(name), listed));
     return ports;
 }
 
@@ -96,10 +98,11 @@ void TPortWatch::Update()
             emit Appeared(port);
 }
 
-void TFixtureRule::UnitDone(const QByteArray& localAddress)
+void TFixtureRule::UnitDone(const QByteArray& localAddress, bool passed)
 {
     m_done = localAddress;
     m_any = true;
+    m_failed = !passed;
     m_silence = false;
 }
 
@@ -112,8 +115,10 @@ bool TFixtureRule::IsNextUnit(const QByteArray& localAddress) const
 {
     if (!m_any)
         return true;
-    if (!localAddress.isEmpty() && !m_done.isEmpty())
-        return localAddress != m_done;
+    if (!localAddress.isEmpty() && !m_done.isEmpty() && localAddress != m_done)
+        return true;
+    if (!localAddress.isEmpty() && localAddress == m_done)
+        return m_failed && m_silence;
     return m_silence;
 }
 
@@ -144,7 +149,9 @@ TFixturePoll PollFixture(TModuleLine& line, const TLineOptions& options, TFixtur
     if (end.End == TExchangeEnd::Read && read.Local.LocalBDAddr != AnswerError())
         poll.LocalAddress = read.Local.LocalBDAddr;
     poll.NextUnit = rule.IsNextUnit(poll.LocalAddress);
-    if (!poll.NextUnit)
+    // A module that failed may be partly written: it stays as it is, in its
+    // configuration mode, so that a restart does not bring up half a set.
+    if (!poll.NextUnit && !rule.LastFailed())
         line.Send(RestartCommand());
     return poll;
 }

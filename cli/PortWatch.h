@@ -38,6 +38,10 @@ struct TWatchedPort
     bool operator==(const TWatchedPort&) const = default;
 };
 
+// A port named `name` that leads to `device`, with what the port list `listed`
+// knows of its adapter.
+TWatchedPort DescribePort(const QString& name, const QString& device, const QList<TPortInfo>& listed);
+
 class TPortWatch final : public QObject
 {
     Q_OBJECT
@@ -77,19 +81,22 @@ class TFixtureRule
 {
 public:
     // The unit on the port has ended with the module of this local address.
-    void UnitDone(const QByteArray& localAddress);
+    void UnitDone(const QByteArray& localAddress, bool passed = true);
     // A poll got no answer: the fixture is empty.
     void Silence();
     // A poll found a module of this local address (empty when it could not be read).
     // The module just done is never the next unit, silence or not: only another
-    // address is. A module whose address cannot be read is the next unit only
-    // after a silence.
+    // address is; a module that failed is, once it was taken out and pressed in
+    // again (a silence between), for another try. A module whose address cannot
+    // be read is the next unit only after a silence.
     bool IsNextUnit(const QByteArray& localAddress) const;
     bool SilenceSeen() const { return m_silence; }
+    bool LastFailed() const { return m_failed; }
 
 private:
     QByteArray m_done;
     bool m_any = false;
+    bool m_failed = false;
     bool m_silence = false;
 };
 
@@ -104,6 +111,7 @@ struct TFixturePoll
 // alone (no CR, which a module in its data mode would pass on), given only the
 // time its answer needs. A module that answers is asked its local address. The
 // next unit is left in its configuration mode for the unit's handshake; the
-// module just done is restarted ("ATZ") into its data mode again, unchanged.
+// module just done is restarted ("ATZ") into its data mode again, unchanged,
+// unless its unit failed: then it may be partly written and stays as it is.
 // A poll that gets no answer tells the rule of the silence.
 TFixturePoll PollFixture(TModuleLine& line, const TLineOptions& options, TFixtureRule& rule);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ProductionLine.h"
 
+#include "PortJob.h"
 #include "SpeedSearch.h"
 
 #include <QElapsedTimer>
@@ -15,17 +16,6 @@ struct TProductionLine::TWorker
     std::optional<TWatchedPort> Reappeared;  // came back before this worker ended
 };
 
-namespace {
-
-// The port's name in transcripts: below /dev the rest of the path, else the file name.
-QString ShortName(const QString& port)
-{
-    if (port.startsWith(QStringLiteral("/dev/")))
-        return port.mid(5);
-    return port.mid(port.lastIndexOf(u'/') + 1);
-}
-
-} // namespace
 
 TProductionLine::TProductionLine(TLinePlan plan, std::unique_ptr<IPortSource> source, TUnitJob job, TUnitLog* log,
                                  TTranscripts* transcripts, QObject* parent)
@@ -218,7 +208,7 @@ void TProductionLine::Work(TWorker& worker)
         context.Port = port;
         context.Speeds = speeds;
         if (m_transcripts)
-            context.Transcript = m_transcripts->For(ShortName(port.Name));
+            context.Transcript = m_transcripts->For(PortName(port.Name));
         m_job(context, record);
         record.DurationMs = clock.elapsed();
         record.Time = QDateTime::currentDateTimeUtc();
@@ -226,7 +216,7 @@ void TProductionLine::Work(TWorker& worker)
         if (m_log && !m_log->Append(record, &logError))
             record.Error += (record.Error.isEmpty() ? QString() : QStringLiteral("; ")) + QStringLiteral("log: ") + logError;
 
-        rule.UnitDone(record.Module ? record.Module->LocalAddress : QByteArray());
+        rule.UnitDone(record.Module ? record.Module->LocalAddress : QByteArray(), record.Passed);
         if (record.Speed > 0) {
             speeds.removeAll(record.Speed);
             speeds.prepend(record.Speed);

@@ -55,7 +55,7 @@ QString FormatProfileError(const QString& file, const TProfileError& error);
 
 struct TTemplateValues
 {
-    int Number = 0;
+    qint64 Number = 0;
     QByteArray Port;
     QByteArray Local;
 };

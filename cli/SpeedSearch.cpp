@@ -2,6 +2,7 @@
 #include "SpeedSearch.h"
 
 #include "AtProtocol.h"
+#include "LineSettings.h"
 #include "Reports.h"
 
 #include <QStringList>
@@ -15,12 +16,6 @@ constexpr int ProbeMarginMs = 150;
 // The characters of a try on the line: the debug character out, "\r\nOK\r\n" back,
 // with room for the module's own pause between them.
 constexpr int ProbeCharacters = 16;
-
-const QList<qint32>& LineSpeeds()
-{
-    static const QList<qint32> speeds{1200, 2400, 4800, 9600, 14400, 19200, 38400, 57600, 115200, 230400};
-    return speeds;
-}
 
 } // namespace
 
@@ -40,16 +35,13 @@ std::optional<QList<qint32>> ParseSpeeds(const QString& text, QString* error)
         return std::nullopt;
     };
     for (const QString& item : text.split(QLatin1Char(','))) {
-        bool ok = false;
-        const qint32 speed = item.trimmed().toInt(&ok);
-        if (!ok || !LineSpeeds().contains(speed))
-            return fail(QStringLiteral("'%1' is not a line speed (auto, or some of %2)")
-                            .arg(item.trimmed(), [] {
-                                QStringList all;
-                                for (const qint32 s : LineSpeeds())
-                                    all.append(QString::number(s));
-                                return all.join(QLatin1Char(','));
-                            }()));
+        // A speed means here what it means in the serial port dialog.
+        const TLineReading reading = ReadLineTexts({item.trimmed(), {}, {}, QStringLiteral("1E")});
+        if (reading.Faults.Speed)
+            return fail(QStringLiteral("'%1' is not a line speed: auto, or speeds from 110 to 256000 and 230400, "
+                                       "separated by commas")
+                            .arg(item.trimmed()));
+        const qint32 speed = reading.Settings.Speed;
         if (speeds.contains(speed))
             return fail(QStringLiteral("%1 is given twice").arg(speed));
         speeds.append(speed);
@@ -101,7 +93,9 @@ TSpeedSearch FindSpeed(TModuleLine& line, TModuleExchange& exchange, const TLine
                          awake = awake || step.ReadyToSet;
                          return true;
                      });
-        if (awake || line.Gone() || !probing) {
+        // Without a report and without an end the run was stopped from outside.
+        const bool stopped = !last.Report && last.End == TExchangeEnd::None;
+        if (awake || stopped || line.Gone() || !probing) {
             // Once the module has answered, what follows is the handshake's own.
             if (awake)
                 result.Speed = baud;

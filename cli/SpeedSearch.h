@@ -49,6 +49,8 @@ using TSpeedTry = std::function<void(qint32 baud)>;
 // handshake to its end at the first one whose module answers the debug
 // character. A single speed is tried as a plain run is, with the usual answer
 // limit. The line is left at the speed found (at the last one tried when none).
+// A run stopped by the line's stop request ends the search there, its last step
+// without end and report.
 TSpeedSearch FindSpeed(TModuleLine& line, TModuleExchange& exchange, const TLineOptions& options,
                        const QList<qint32>& speeds, const TSpeedTry& trying = {});
 

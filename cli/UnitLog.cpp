@@ -3,7 +3,6 @@
 
 #include "ModuleType.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -137,17 +136,6 @@ qint64 LastUnitInLog(const QString& path)
             last = std::max(last, qint64(unit.toDouble()));
     }
     return last;
-}
-
-QByteArray FileSha256(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!hash.addData(&file))
-        return {};
-    return hash.result().toHex();
 }
 
 TUnitLog::~TUnitLog()

@@ -48,9 +48,6 @@ QByteArray UnitRecordLine(const TUnitRecord& record);
 // passed over.
 qint64 LastUnitInLog(const QString& path);
 
-// SHA-256 of a file's bytes, in lower-case hex; empty when it cannot be read.
-QByteArray FileSha256(const QString& path);
-
 class TUnitLog final
 {
 public:

@@ -4,6 +4,7 @@
 
 #include "CliOptions.h"
 #include "CliOutput.h"
+#include "LineRun.h"
 #include "PortJob.h"
 #include "SignalWatch.h"
 
@@ -57,12 +58,20 @@ int main(int argc, char** argv)
     TCliOptions a = parsed.Options;
     for (const QString& warning : a.PortWarnings + a.ProfileWarnings)
         std::fprintf(stderr, "radioset-cli: warning: %s\n", qPrintable(warning));
+    TRunRecords records;
+    if (const std::optional<QString> error = records.Open(a)) {
+        std::fprintf(stderr, "radioset-cli: %s\n", qPrintable(*error));
+        return 2;
+    }
+    if (a.Watch)
+        return RunLine(a, records);
 
     const int count = int(a.Ports.size());
     std::vector<TPortResult> results(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
         results[size_t(i)].Port = a.Ports.at(i);
         results[size_t(i)].Name = PortName(a.Ports.at(i));
+        results[size_t(i)].Unit = records.FirstUnit() + i;
     }
 
     // Every output file is opened before any port is touched; each is put in
@@ -105,11 +114,12 @@ int main(int argc, char** argv)
             if (a.Plan.Verbose)
                 trace = [&board, name](const QString& line) { board.Trace(name, line); };
             board.Started(i);
-            RunPortJob(a.Plan, i + 1, result,
+            RunPortJob(a.Plan, records.FirstUnit() + i, result,
                        [&board, i, &result](const QString& doing, int step, int steps) {
                            board.Update(i, result.Module.Model, doing, step, steps);
                        },
-                       trace);
+                       trace, records.TranscriptFor(result.Port));
+            records.LogPort(a.Plan, result);
             board.Finished(i, result);
         }
     };

@@ -48,6 +48,25 @@ private slots:
         // Without it, "-dash.ini" (from the current folder) is a bundle of unknown letters.
         QCOMPARE(Parse({u"-p"_s, u"/dev/null"_s, u"write"_s, u"-dash.ini"_s}).Action, TCommandLine::TAction::Stop);
 
+        // A production line: -p keeps its glob, to be expanded while the line runs.
+        const TCommandLine line = Parse({u"--watch"_s, u"-p"_s, u"/dev/ttyNOSUCH*"_s, u"--count=20"_s,
+                                         u"--baud=auto"_s, u"--log=line.jsonl"_s, u"--transcript={port}.txt"_s,
+                                         u"write"_s, profile});
+        QVERIFY2(line.Action == TCommandLine::TAction::Run, qPrintable(line.Error));
+        QVERIFY(line.Options.Watch);
+        QCOMPARE(line.Options.Globs, QStringList{u"/dev/ttyNOSUCH*"_s});
+        QCOMPARE(line.Options.Count, 20);
+        QCOMPARE(line.Options.Plan.Speeds, (QList<qint32>{9600, 115200, 38400, 57600, 19200, 230400, 4800, 2400, 1200}));
+        QCOMPARE(line.Options.LogPath, u"line.jsonl"_s);
+        QCOMPARE(line.Options.TranscriptPath, u"{port}.txt"_s);
+        QCOMPARE(line.Options.Plan.ProfileSha256.size(), 64);
+        // Without -p: every adapter plugged in while it runs.
+        const TCommandLine adapters = Parse({u"--watch"_s, u"identify"_s, u"--baud=115200"_s});
+        QVERIFY2(adapters.Action == TCommandLine::TAction::Run, qPrintable(adapters.Error));
+        QVERIFY(adapters.Options.Globs.isEmpty());
+        QCOMPARE(adapters.Options.Plan.Line.Baud, 115200);
+        QVERIFY(adapters.Options.Plan.Speeds.isEmpty());
+
         QCOMPARE(Parse({u"--version"_s}).Action, TCommandLine::TAction::Version);
         QCOMPARE(Parse({u"identify"_s, u"-h"_s}).Action, TCommandLine::TAction::Help);
         QVERIFY(QByteArray(UsageText()).contains("--version"));
@@ -69,9 +88,30 @@ private slots:
         QTest::newRow("a glob that matches nothing")
             << QStringList{u"identify"_s, u"-p"_s, u"/dev/ttyNOSUCH*"_s} << u"no port matches /dev/ttyNOSUCH*"_s << true;
         QTest::newRow("--baud abc") << QStringList{u"identify"_s, u"-p"_s, p, u"--baud"_s, u"abc"_s}
-                                    << u"--baud takes a line speed such as 9600"_s << true;
+                                    << u"--baud: 'abc' is not a line speed: auto, or speeds from 110"_s << true;
         QTest::newRow("--baud 10") << QStringList{u"identify"_s, u"-p"_s, p, u"--baud=10"_s}
-                                   << u"--baud takes a line speed such as 9600"_s << true;
+                                   << u"--baud: '10' is not a line speed"_s << true;
+        QTest::newRow("--baud with a speed twice") << QStringList{u"identify"_s, u"-p"_s, p, u"--baud=9600,1200,9600"_s}
+                                                   << u"--baud: 9600 is given twice"_s << true;
+        // A production line's own rules.
+        QTest::newRow("--count without --watch") << QStringList{u"identify"_s, u"-p"_s, p, u"--count=3"_s}
+                                                 << u"--count belongs to --watch"_s << true;
+        QTest::newRow("--count 0") << QStringList{u"identify"_s, u"--watch"_s, u"--count=0"_s}
+                                   << u"--count takes a number of 1 or more"_s << true;
+        QTest::newRow("--watch search") << QStringList{u"search"_s, u"--watch"_s}
+                                        << u"--watch takes identify, read, write or init"_s << true;
+        QTest::newRow("--watch with -j") << QStringList{u"identify"_s, u"--watch"_s, u"-j2"_s}
+                                         << u"-j belongs to runs without --watch"_s << true;
+        QTest::newRow("--watch with --format") << QStringList{u"identify"_s, u"--watch"_s, u"--format=json"_s}
+                                               << u"--format belongs to runs without --watch"_s << true;
+        QTest::newRow("--watch init without --yes") << QStringList{u"init"_s, u"--watch"_s}
+                                                    << u"give --yes to go on"_s << true;
+        QTest::newRow("--watch read, one file for all")
+            << QStringList{u"read"_s, u"--watch"_s, u"-o"_s, u"{port}.ini"_s}
+            << u"--watch read: give -o with \"{n}\", \"{local}\" or \"{local4}\" in the name"_s << true;
+        QTest::newRow("-o {local} without --watch") << QStringList{u"read"_s, u"-p"_s, p, u"-o"_s, u"{local4}.ini"_s}
+                                                    << u"-o: {local} and {local4} name a unit's file with --watch only"_s
+                                                    << true;
         QTest::newRow("--parity mark") << QStringList{u"identify"_s, u"-p"_s, p, u"--parity=mark"_s}
                                        << u"--parity takes none, even or odd"_s << true;
         QTest::newRow("--stop 3") << QStringList{u"identify"_s, u"-p"_s, p, u"--stop=3"_s} << u"--stop takes 1 or 2"_s << true;

@@ -59,6 +59,13 @@ private slots:
     {
         QCOMPARE(UnitBoardLine(Unit(42, true), QStringLiteral("ttyUSB0")),
                  QStringLiteral("  UNIT 42        ttyUSB0         00A0C1D2E3F4    PASS    2.3 s"));
+        // The speed the module answered at, once it has.
+        TUnitRecord fast = Unit(44, true);
+        fast.Speed = 115200;
+        QCOMPARE(UnitBoardLine(fast, QStringLiteral("ttyUSB0")),
+                 QStringLiteral("  UNIT 44        ttyUSB0         00A0C1D2E3F4    PASS    2.3 s at 115200 Bd"));
+        QCOMPARE(UnitPlainLine(fast, QStringLiteral("ttyUSB0")),
+                 QStringLiteral("ttyUSB0: unit 44 PASS 00A0C1D2E3F4 2.3 s at 115200 Bd"));
         QCOMPARE(UnitPlainLine(Unit(42, true), QStringLiteral("ttyUSB0")),
                  QStringLiteral("ttyUSB0: unit 42 PASS 00A0C1D2E3F4 2.3 s"));
         QCOMPARE(UnitPlainLine(Unit(43, false, "SERIAL PORT DISAPPEARED: ttyUSB1"), QStringLiteral("ttyUSB1")),

@@ -142,13 +142,17 @@ private slots:
         QTest::addColumn<bool>("silence");
         QTest::addColumn<QByteArray>("found");
         QTest::addColumn<bool>("next");
-        QTest::newRow("first module") << QByteArray("-") << false << QByteArray("00A0C1D2E3F4") << true;
-        QTest::newRow("the one just done") << QByteArray("00A0C1D2E3F4") << false << QByteArray("00A0C1D2E3F4") << false;
-        QTest::newRow("the one just done, put back") << QByteArray("00A0C1D2E3F4") << true << QByteArray("00A0C1D2E3F4") << false;
-        QTest::newRow("swapped between two polls") << QByteArray("00A0C1D2E3F4") << false << QByteArray("00A0C1D2E3F5") << true;
-        QTest::newRow("swapped") << QByteArray("00A0C1D2E3F4") << true << QByteArray("00A0C1D2E3F5") << true;
-        QTest::newRow("no address, no silence") << QByteArray("00A0C1D2E3F4") << false << QByteArray() << false;
-        QTest::newRow("no address after silence") << QByteArray("00A0C1D2E3F4") << true << QByteArray() << true;
+        QTest::addColumn<bool>("failed");  // the unit just done failed
+        QTest::newRow("first module") << QByteArray("-") << false << QByteArray("00A0C1D2E3F4") << true << false;
+        QTest::newRow("the one just done") << QByteArray("00A0C1D2E3F4") << false << QByteArray("00A0C1D2E3F4") << false << false;
+        QTest::newRow("the one just done, put back") << QByteArray("00A0C1D2E3F4") << true << QByteArray("00A0C1D2E3F4") << false << false;
+        QTest::newRow("swapped between two polls") << QByteArray("00A0C1D2E3F4") << false << QByteArray("00A0C1D2E3F5") << true << false;
+        QTest::newRow("swapped") << QByteArray("00A0C1D2E3F4") << true << QByteArray("00A0C1D2E3F5") << true << false;
+        QTest::newRow("no address, no silence") << QByteArray("00A0C1D2E3F4") << false << QByteArray() << false << false;
+        QTest::newRow("no address after silence") << QByteArray("00A0C1D2E3F4") << true << QByteArray() << true << false;
+        // A module whose unit failed, taken out and pressed in again, is tried again.
+        QTest::newRow("failed, still there") << QByteArray("00A0C1D2E3F4") << false << QByteArray("00A0C1D2E3F4") << false << true;
+        QTest::newRow("failed, pressed in again") << QByteArray("00A0C1D2E3F4") << true << QByteArray("00A0C1D2E3F4") << true << true;
     }
     void theFixtureTakesAnotherModuleOnly()
     {
@@ -156,9 +160,10 @@ private slots:
         QFETCH(bool, silence);
         QFETCH(QByteArray, found);
         QFETCH(bool, next);
+        QFETCH(bool, failed);
         TFixtureRule rule;
         if (done != "-")
-            rule.UnitDone(done);
+            rule.UnitDone(done, !failed);
         if (silence)
             rule.Silence();
         QCOMPARE(rule.IsNextUnit(found), next);
@@ -192,6 +197,16 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!module.inConfigurationMode(), 2000);
         // Woken, asked, restarted: nothing else reached it, no setting changed.
         QCOMPARE(module.receivedCommands(), (std::vector<std::string>{"<1E>", "AT+BTINFO?8", "ATZ"}));
+
+        // A module whose unit failed is left in its configuration mode: it may be partly written.
+        rule.UnitDone(poll.LocalAddress, false);
+        module.clearTranscript();
+        poll = PollFixture(line, options, rule);
+        QVERIFY(poll.Answered && !poll.NextUnit);
+        QCOMPARE(module.receivedCommands(), (std::vector<std::string>{"<1E>", "AT+BTINFO?8"}));
+        QVERIFY(module.inConfigurationMode());
+        line.Send("ATZ\r");
+        QTRY_VERIFY_WITH_TIMEOUT(!module.inConfigurationMode(), 2000);
 
         module.swapModule();
         poll = PollFixture(line, options, rule);

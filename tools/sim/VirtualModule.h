@@ -160,8 +160,8 @@ public:
     bool plug(std::string* error = nullptr);
     bool plugged() const;
 
-    // The history lines written so far (see Options::historyPath), and the
-    // module present now as it would be written.
+    // The history lines written so far (see Options::historyPath): a module's
+    // line is written as it leaves, by a swap, a pull, an unplug or stop().
     std::vector<std::string> history() const;
 
 private:
