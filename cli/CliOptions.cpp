@@ -118,10 +118,10 @@ Profile format (INI; what "read" writes):
   values. In any value {n} is the port's place in the list of ports (from 1, in
   the order the -p options give them, a glob's ports in natural order: ttyUSB2
   before ttyUSB10; counted on from the last unit of --log when given; with
-  --watch the unit number), so it changes when adapters come and go; {port} is its base
-  name, {local} the module's local address and {local4} its last four
-  characters ("{{" for a lone "{"). {local4} stays with the module: the stable
-  choice for names, e.g. DEVICE NAME = SENSOR-{local4}.
+  --watch the unit number), so it changes when adapters come and go; {port}
+  is its base name, {local} the module's local address and {local4} its last
+  four characters ("{{" for a lone "{"). {local4} stays with the module:
+  the stable choice for names, e.g. DEVICE NAME = SENSOR-{local4}.
 
   The pages' rules hold: lengths, accepted characters, ranges (INQUIRY ACCESS
   CODE 00 ~ 3F, ...), required fields, the product list's choices for the
@@ -145,13 +145,15 @@ and come back. A fixture (the adapter stays, modules are pressed in one after
 another): after a unit the port is polled every 300 ms with the debug character
 alone, no CR; a module that answers is asked its local address; the module just
 done is restarted unchanged ("ATZ") and is never the next unit, another address
-is. Ports run at once, each on its own. {n} is the unit number, counted on from
-the last unit of --log, so a line restarted hands out no number twice. On a
-terminal each unit ends with one wide line (unit, port, local address, PASS or
-FAIL, time; a bell on FAIL) and a status line keeps the counts; elsewhere one
-plain line per unit. Ctrl-C or SIGTERM: no new unit; the units in progress
-finish whole; then the summary (units, passed, failed, units per hour); exit 0
-when no unit failed, 1 otherwise. A second Ctrl-C stops at once as below (130).
+is; a module whose unit failed is left as it is, and taken again once it was
+pressed in anew. Ports run at once, each on its own. {n} is the unit number,
+counted on from the last unit of --log, so a line restarted hands out no number
+twice. On a terminal each unit ends with one wide line (unit, port, local
+address, PASS or FAIL, time; a bell on FAIL) and a status line keeps the
+counts; elsewhere one plain line per unit. Ctrl-C or SIGTERM: no new unit; the
+units in progress finish whole; then the summary (units, passed, failed, units
+per hour); exit 0 when no unit failed, 1 otherwise. A second Ctrl-C stops at
+once as below (130).
 
 Interrupting (Ctrl-C, SIGTERM): no new port is started and no new write; the
 writes in progress finish and restart their modules; then the table, exit 130.

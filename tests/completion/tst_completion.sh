@@ -81,6 +81,7 @@ expect "identify init" "$program" -p /dev/ttyUSB0 "i"
 expect "BATCH.INI profiles products.ini sensor.ini" "$program" write ""
 expect "sensor.ini" "$program" --baud 9600 write "s"
 expect "" "$program" write sensor.ini ""
+expect "sensor.ini" "$program" --watch --log line.jsonl --count 20 write "s"
 
 # Every option of --help, short and long, and nothing else.
 options=$("$program" --help | grep -oE -- '^[[:space:]]+(-[[:alnum:]], )?--[[:alnum:]-]+' | grep -oE -- '-[-[:alnum:]]+' | sort -u | tr '\n' ' ')
@@ -95,6 +96,8 @@ expect "none even odd" "$program" --parity ""
 expect "even" "$program" --parity "=" "e"
 expect "1 2" "$program" identify --stop ""
 expect "1200 19200 115200" "$program" --baud "1"
+expect "auto" "$program" --baud "a"
+expect "notes.txt" "$program" --watch --log "no"
 expect "QN7101 BT-300" "$program" --products products.ini identify --model ""
 expect "QN7101" "$program" --products=products.ini identify --model "Q"
 
