@@ -146,7 +146,7 @@ another): after a unit the port is polled every 300 ms with the debug character
 alone, no CR; a module that answers is asked its local address; the module just
 done is restarted unchanged ("ATZ") and is never the next unit, another address
 is; a module whose unit failed is left as it is, and taken again once it was
-pressed in anew. Ports run at once, each on its own. {n} is the unit number,
+pressed in anew, as the unit's next attempt. Ports run at once, each on its own. {n} is the unit number,
 counted on from the last unit of --log, so a line restarted hands out no number
 twice. On a terminal each unit ends with one wide line (unit, port, local
 address, PASS or FAIL, time; a bell on FAIL) and a status line keeps the

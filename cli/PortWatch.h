@@ -92,6 +92,12 @@ public:
     bool IsNextUnit(const QByteArray& localAddress) const;
     bool SilenceSeen() const { return m_silence; }
     bool LastFailed() const { return m_failed; }
+    // The module of this address is the one whose unit just failed: taken again,
+    // it is another attempt at that unit.
+    bool IsRetry(const QByteArray& localAddress) const
+    {
+        return m_failed && !localAddress.isEmpty() && localAddress == m_done;
+    }
 
 private:
     QByteArray m_done;

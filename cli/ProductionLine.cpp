@@ -138,10 +138,16 @@ void TProductionLine::WorkerEnded(const QString& name)
         StartWorker(*worker->Reappeared);
 }
 
-qint64 TProductionLine::ReserveUnit()
+qint64 TProductionLine::ReserveUnit(qint64 retrying)
 {
     std::lock_guard lock(m_mutex);
-    if (m_stopping || (m_plan.Count > 0 && m_started >= m_plan.Count))
+    if (m_stopping)
+        return 0;
+    if (retrying > 0) {
+        ++m_running;
+        return retrying;
+    }
+    if (m_plan.Count > 0 && m_started >= m_plan.Count)
         return 0;
     ++m_started;
     ++m_running;
@@ -163,6 +169,9 @@ void TProductionLine::Work(TWorker& worker)
     bool appeared = true;
     // Polls go round the speeds, the last module's first: the next module may run at another.
     qsizetype poll = 0;
+    qint64 lastUnit = 0;
+    int attempt = 1;
+    bool retry = false;
     for (;;) {
         {
             std::lock_guard lock(m_mutex);
@@ -186,12 +195,16 @@ void TProductionLine::Work(TWorker& worker)
                     break;
                 continue;
             }
+            retry = rule.IsRetry(found.LocalAddress);
         }
         appeared = false;
         poll = 0;
-        const qint64 unit = ReserveUnit();
+        const qint64 unit = ReserveUnit(retry ? lastUnit : 0);
         if (unit == 0)
             break;
+        attempt = retry ? attempt + 1 : 1;
+        lastUnit = unit;
+        retry = false;
         QMetaObject::invokeMethod(this, [this, unit, name = port.Name] { emit UnitStarted(unit, name); },
                                   Qt::QueuedConnection);
 
@@ -199,12 +212,14 @@ void TProductionLine::Work(TWorker& worker)
         clock.start();
         TUnitRecord record;
         record.Unit = unit;
+        record.Attempt = attempt;
         record.Port = port.Name;
         record.AdapterVendor = port.Vendor;
         record.AdapterModel = port.Model;
         record.AdapterSerial = port.Serial;
         TUnitContext context;
         context.Unit = unit;
+        context.Attempt = attempt;
         context.Port = port;
         context.Speeds = speeds;
         if (m_transcripts)
@@ -226,7 +241,6 @@ void TProductionLine::Work(TWorker& worker)
                 std::lock_guard lock(m_mutex);
                 --m_running;
             }
-            ++m_ended;
             ++(record.Passed ? m_passed : m_failed);
             emit UnitEnded(record);
             CheckFinished();
@@ -242,7 +256,8 @@ void TProductionLine::CheckFinished()
     bool done = false;
     {
         std::lock_guard lock(m_mutex);
-        const bool counted = m_plan.Count > 0 && m_ended >= m_plan.Count;
+        // Every unit of the count has started (a retry is no unit of its own) and ended.
+        const bool counted = m_plan.Count > 0 && m_started >= m_plan.Count && m_running == 0;
         done = counted || (m_stopping && m_running == 0);
         if (done)
             m_stopping = true;

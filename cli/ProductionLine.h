@@ -22,12 +22,15 @@
 // the port (PollFixture) until another module answers there, which is the next
 // unit (fixture), or until the port goes. The polls go round the speeds, the
 // one the last module answered at first. Units on several ports run at once.
+// A module whose unit failed, taken out of the fixture and pressed in again, is
+// another attempt at that unit: its number again, the attempt counted on.
 // Unit numbers are handed out in the order units start, from FirstUnit on. The
 // record of each unit is in the log before the unit is reported as ended.
 
 struct TUnitContext
 {
     qint64 Unit = 0;
+    int Attempt = 1;    // a failed module pressed into the fixture again tries its unit again
     TWatchedPort Port;
     // The speeds to try, the one the port's last module answered at first.
     QList<qint32> Speeds;
@@ -88,8 +91,9 @@ private:
     void StartWorker(const TWatchedPort& port);
     void WorkerEnded(const QString& name);
     void Work(TWorker& worker);
-    // The next unit's number, or 0 when no unit may start any more.
-    qint64 ReserveUnit();
+    // The next unit's number, or 0 when no unit may start any more. A retry
+    // keeps its unit's number and is not counted as a unit of its own.
+    qint64 ReserveUnit(qint64 retrying = 0);
     // Sleeps up to `ms`; false when the worker must end.
     bool Wait(TWorker& worker, int ms);
     void CheckFinished();
@@ -109,7 +113,6 @@ private:
     std::map<QString, std::unique_ptr<TWorker>> m_workers;
 
     // UI thread only.
-    qint64 m_ended = 0;
     qint64 m_passed = 0;
     qint64 m_failed = 0;
     bool m_finished = false;

@@ -181,6 +181,35 @@ private slots:
         QCOMPARE(records[2].value(u"module").toObject().value(u"local_address").toString(), QStringLiteral("00A0C10000F2"));
     }
 
+    // A module whose unit failed is not taken again while it sits in the fixture;
+    // pressed in again, it is the same unit's next attempt.
+    void aFailedModulePressedInAgainIsAnotherAttempt()
+    {
+        TLineRig rig;
+        radiosim::Options o = rig.Module(QStringLiteral("adapter-fixture"), "00A0C10000A0");
+        o.errorOnCommandPrefix = "AT+BTROLE";
+        radiosim::VirtualModule fixture(o);
+        QVERIFY(fixture.start());
+        TLinePlan plan;
+        rig.Run(plan, [&](TProductionLine& line) {
+            QTRY_COMPARE_WITH_TIMEOUT(rig.ended.size(), 1, 20000);
+            // Polled again and again meanwhile, never taken.
+            QTRY_VERIFY_WITH_TIMEOUT(fixture.receivedCommands().size() > 40, 20000);
+            QCOMPARE(rig.started.size(), 1);
+            fixture.reseatModule();
+            QTRY_COMPARE_WITH_TIMEOUT(rig.ended.size(), 2, 20000);
+            line.Stop();
+        });
+        QCOMPARE(rig.started, (QList<qint64>{1, 1}));
+        const QList<QJsonObject> records = rig.Records();
+        QCOMPARE(records.size(), 2);
+        for (int i = 0; i < 2; ++i) {
+            QCOMPARE(records[i].value(u"unit").toInt(), 1);
+            QCOMPARE(records[i].value(u"attempt").toInt(), i + 1);
+            QCOMPARE(records[i].value(u"result").toString(), QStringLiteral("FAIL"));
+        }
+    }
+
     void aModulePulledMidWriteIsLoggedFailedAndTheNextProceeds()
     {
         TLineRig rig;

@@ -159,6 +159,18 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!sim.modulePresent(), 2000);
         Control(fifo, "insert\n");
         QTRY_COMPARE_WITH_TIMEOUT(sim.localAddress(), std::string("00A0C1D2E3F6"), 2000);
+        // Reseated: the same module again, its settings kept, no history line for it yet.
+        sim.setSetting("DeviceName", "KEPT");
+        sim.reseatModule(300);
+        QVERIFY(!sim.modulePresent());
+        QTRY_VERIFY_WITH_TIMEOUT(sim.modulePresent(), 2000);
+        QCOMPARE(sim.localAddress(), std::string("00A0C1D2E3F6"));
+        Control(fifo, "reseat\n");
+        QTest::qWait(300);
+        QTRY_VERIFY_WITH_TIMEOUT(sim.modulePresent(), 2000);
+        QCOMPARE(sim.history().size(), size_t(2));
+        QCOMPARE(sim.localAddress(), std::string("00A0C1D2E3F6"));
+        QCOMPARE(sim.settings().at("DeviceName"), std::string("KEPT"));
 
         {
             SimClient client(firstPath);
@@ -179,7 +191,7 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("00A0C1D2E3F4 configured=0 name=RADIOSIM\n"
                                             "00A0C1D2E3F5 configured=0 name=RADIOSIM\n"
-                                            "00A0C1D2E3F6 configured=0 name=RADIOSIM\n"
+                                            "00A0C1D2E3F6 configured=0 name=KEPT\n"
                                             "00A0C1D2E3F7 configured=0 name=RADIOSIM\n"));
     }
 

@@ -139,6 +139,7 @@ struct VirtualModule::Impl {
     bool present = true;           // a module sits on the line
     Clock::time_point insertAt{};  // a swap puts the next module in then
     std::string nextModuleAddress;
+    bool keepModule = false;       // the module taken out is pressed in again, not the next one
     bool unplugged = false;
     int control = -1;              // the control FIFO, opened for reading and writing
     std::string controlLine;
@@ -545,11 +546,14 @@ struct VirtualModule::Impl {
         }
     }
 
-    void pull()
+    void pull(bool reseating = false)
     {
         if (!present)
             return;
-        leaveHistory();
+        // A module pressed in again is the same module: it leaves no history yet.
+        if (!reseating)
+            leaveHistory();
+        keepModule = reseating;
         present = false;
         insertAt = {};
         line.clear();
@@ -563,7 +567,9 @@ struct VirtualModule::Impl {
         if (present)
             return;
         insertAt = {};
-        core.replace(nextModuleAddress);
+        if (!keepModule)
+            core.replace(nextModuleAddress);
+        keepModule = false;
         present = true;
     }
 
@@ -644,6 +650,9 @@ struct VirtualModule::Impl {
     {
         if (command == "swap") {
             pull();
+            insertAt = Clock::now() + std::chrono::milliseconds(std::max(0, options.swapSilenceMs));
+        } else if (command == "reseat") {
+            pull(true);
             insertAt = Clock::now() + std::chrono::milliseconds(std::max(0, options.swapSilenceMs));
         } else if (command == "pull") {
             pull();
@@ -995,6 +1004,17 @@ void VirtualModule::swapModule(int silenceMs)
     {
         std::lock_guard lock(m_impl->mutex);
         m_impl->pull();
+        const int silence = silenceMs >= 0 ? silenceMs : m_impl->options.swapSilenceMs;
+        m_impl->insertAt = Clock::now() + std::chrono::milliseconds(std::max(0, silence));
+    }
+    m_impl->poke();
+}
+
+void VirtualModule::reseatModule(int silenceMs)
+{
+    {
+        std::lock_guard lock(m_impl->mutex);
+        m_impl->pull(true);
         const int silence = silenceMs >= 0 ? silenceMs : m_impl->options.swapSilenceMs;
         m_impl->insertAt = Clock::now() + std::chrono::milliseconds(std::max(0, silence));
     }

@@ -150,6 +150,9 @@ public:
     // Pulls the module and inserts the next one after `silenceMs` (negative: the
     // options' swapSilenceMs).
     void swapModule(int silenceMs = -1);
+    // Takes the module out and presses the same one in again after `silenceMs`
+    // (negative: swapSilenceMs), its settings kept: a technician's second try.
+    void reseatModule(int silenceMs = -1);
     bool modulePresent() const;
     std::string localAddress() const;
 

@@ -64,10 +64,11 @@ Files:
   --control=PATH              create a FIFO at PATH and take commands from it, one
                               a line: "swap" (the module is pulled out of the
                               fixture and, after --swap-silence, the next one put
-                              in), "pull", "insert", "unplug" (the adapter goes:
-                              the line closes, the link and the listing go),
-                              "plug" (a new line under the same link, with the
-                              next module); e.g. echo swap > PATH
+                              in), "reseat" (the same module out and in again,
+                              its settings kept), "pull", "insert", "unplug"
+                              (the adapter goes: the line closes, the link and
+                              the listing go), "plug" (a new line under the same
+                              link, with the next module); e.g. echo swap > PATH
   --swap-silence=MS           how long a swap leaves the fixture empty (default 500)
   --history=PATH              append a line for every module as it leaves: its
                               local address, how many times it was configured
