@@ -121,6 +121,19 @@ void TLineBoard::Status(const TLineCounts& counts)
     std::fflush(m_out);
 }
 
+void TLineBoard::Notice(const QString& text, const TLineCounts& counts)
+{
+    const bool shown = m_terminal && m_statusShown;
+    if (shown) {
+        Put(QString::fromLatin1(ClearLine));
+        std::fflush(m_out);
+    }
+    std::fprintf(stderr, "%s\n", qPrintable(text));
+    std::fflush(stderr);
+    if (shown)
+        Status(counts);
+}
+
 void TLineBoard::Finish(const TLineCounts& counts)
 {
     if (m_terminal && m_statusShown)

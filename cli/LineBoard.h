@@ -40,6 +40,9 @@ public:
 
     void UnitEnded(const TUnitRecord& record, const QString& portName, const TLineCounts& counts);
     void Status(const TLineCounts& counts);
+    // A line of the program's own (an interruption, a warning) on standard
+    // error, with the status line moved out of its way and drawn again below it.
+    void Notice(const QString& text, const TLineCounts& counts);
     // Clears the status line and prints the summary.
     void Finish(const TLineCounts& counts);
 

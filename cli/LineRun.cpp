@@ -123,7 +123,10 @@ int RunLine(const TCliOptions& a, TRunRecords& records)
     linePlan.Speeds = plan.Speeds.isEmpty() ? QList<qint32>{plan.Line.Baud} : plan.Speeds;
     const bool searching = linePlan.Speeds.size() > 1;
 
-    const TUnitJob job = [&a, &plan, searching](const TUnitContext& context, TUnitRecord& record) {
+    // Set below, before the line starts: what a unit's thread has to say goes
+    // through the board on this thread, in order.
+    std::function<void(const QString&)> notice;
+    const TUnitJob job = [&a, &plan, searching, &notice](const TUnitContext& context, TUnitRecord& record) {
         TJobPlan unit = plan;
         // The speeds in the order the line gives them: the port's last module's first.
         unit.Line.Baud = context.Speeds.value(0, plan.Line.Baud);
@@ -132,13 +135,13 @@ int RunLine(const TCliOptions& a, TRunRecords& records)
         result.Port = context.Port.Name;
         TTrace trace;
         if (plan.Verbose)
-            trace = [name = PortName(result.Port)](const QString& line) { Say(name + QStringLiteral(": ") + line); };
+            trace = [name = PortName(result.Port), &notice](const QString& line) { notice(name + QStringLiteral(": ") + line); };
         RunPortJob(unit, context.Unit, result, [](const QString&, int, int) {}, trace, context.Transcript);
         if (result.Ok && plan.Command == TCliCommand::Read)
             SaveReading(a, unit, result);
         if (!a.Quiet) {
             for (const QString& warning : result.Warnings)
-                Say(QStringLiteral("%1: warning: %2").arg(PortName(result.Port), warning));
+                notice(QStringLiteral("%1: warning: %2").arg(PortName(result.Port), warning));
         }
         FillUnitRecord(result, unit, record);
     };
@@ -150,6 +153,9 @@ int RunLine(const TCliOptions& a, TRunRecords& records)
     const auto counts = [&line, &clock] {
         return TLineCounts{line.Passed() + line.Failed(), line.Passed(), line.Failed(), line.Busy(),
                            double(clock.elapsed()) / 1000.0};
+    };
+    notice = [&line, &board, &counts](const QString& text) {
+        QMetaObject::invokeMethod(&line, [&board, &counts, text] { board.Notice(text, counts()); }, Qt::QueuedConnection);
     };
     QObject::connect(&line, &TProductionLine::UnitEnded, &line, [&](const TUnitRecord& record) {
         if (a.Quiet && record.Passed)
@@ -166,14 +172,14 @@ int RunLine(const TCliOptions& a, TRunRecords& records)
     QObject::connect(&line, &TProductionLine::Finished, QCoreApplication::instance(), &QCoreApplication::quit,
                      Qt::QueuedConnection);
 
-    const TSignalWatch watch(raised, [&line, &units](int level) {
+    const TSignalWatch watch(raised, [&line, &units, &notice](int level) {
         if (level == FinishWrites) {
-            Say(QStringLiteral("radioset-cli: interrupted: no new unit; the units in progress finish (interrupt "
-                               "again to stop at once)"));
+            notice(QStringLiteral("radioset-cli: interrupted: no new unit; the units in progress finish (interrupt "
+                                  "again to stop at once)"));
             QMetaObject::invokeMethod(&line, [&line] { line.Stop(); }, Qt::QueuedConnection);
         } else {
-            Say(QStringLiteral("radioset-cli: interrupted again: stopping at once"));
             units.store(StopAtOnce);
+            notice(QStringLiteral("radioset-cli: interrupted again: stopping at once"));
         }
     });
 

@@ -93,6 +93,11 @@ private slots:
         QVERIFY(text.contains("\n        CONNECTING ERROR: no answer\n"));
         // The status line is last, redrawn in place, after every unit line.
         QVERIFY(text.endsWith("\r\033[Kunits 2 | passed 1 | failed 1 | in progress 0 | 360 units/h"));
+        // A notice (on standard error) first moves the status line out of its way, then draws it again.
+        const qsizetype before = text.size();
+        board.Notice(QStringLiteral("radioset-cli: interrupted"), TLineCounts{2, 1, 1, 0, 20.0});
+        QCOMPARE(capture.Text().mid(before),
+                 QByteArray("\r\033[K\r\033[Kunits 2 | passed 1 | failed 1 | in progress 0 | 360 units/h"));
         board.Finish(TLineCounts{2, 1, 1, 0, 20.0});
         QVERIFY(capture.Close().endsWith("\r\033[K2 units, 1 passed, 1 failed, 360 units per hour\n"));
     }
