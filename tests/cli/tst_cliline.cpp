@@ -3,6 +3,7 @@
 // --transcript, a list of speeds): the program as its own process, virtual
 // modules in this one, plugged, pulled and swapped under links in a folder.
 
+#include "FileLines.h"
 #include "VirtualModule.h"
 
 #include <QFile>
@@ -20,20 +21,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// Every line of a log as JSON; a line that is not an object comes back empty.
-QList<QJsonObject> Records(const QString& path)
-{
-    QList<QJsonObject> records;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return records;
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        if (!line.isEmpty())
-            records.append(QJsonDocument::fromJson(line).object());
-    }
-    return records;
-}
 
 int WriteCommands(const radiosim::VirtualModule& module)
 {
@@ -118,19 +105,19 @@ private slots:
         QProcess cli;
         Start(cli, {u"--watch"_s, u"-p"_s, Path(u"mod*"_s), u"--baud=auto"_s, u"--log"_s, log, u"--transcript"_s,
                     Path(u"{port}.txt"_s), u"write"_s, Profile()});
-        QTRY_COMPARE_WITH_TIMEOUT(Records(log).size(), 3, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(JsonRecords(log).size(), 3, 20000);
         first->swapModule();
-        QTRY_COMPARE_WITH_TIMEOUT(Records(log).size(), 4, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(JsonRecords(log).size(), 4, 20000);
         second->unplug();
         QVERIFY(second->plug());
-        QTRY_COMPARE_WITH_TIMEOUT(Records(log).size(), 5, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(JsonRecords(log).size(), 5, 20000);
         ::kill(pid_t(cli.processId()), SIGINT);
         QCOMPARE(Finish(cli), 0);
         const QString out = QString::fromLocal8Bit(cli.readAllStandardOutput());
         QVERIFY2(out.contains(u"4 units, 4 passed, 0 failed"_s), qPrintable(out));
 
         // Units 42 to 45, each named after its number, at the speed its module answered at.
-        const QList<QJsonObject> records = Records(log).mid(1);
+        const QList<QJsonObject> records = JsonRecords(log).mid(1);
         QMap<qint64, QJsonObject> units;
         for (const QJsonObject& record : records)
             units.insert(record[u"unit"_s].toInteger(), record);
@@ -194,7 +181,7 @@ private slots:
             QTest::qWait(50);
         }
         const int exit = Finish(cli);
-        const QList<QJsonObject> records = Records(log);
+        const QList<QJsonObject> records = JsonRecords(log);
         QCOMPARE(records.size(), 1);
         if (interrupts == 1) {
             QCOMPARE(exit, 0);
@@ -230,7 +217,7 @@ private slots:
         const QString error = QString::fromLocal8Bit(none.readAllStandardError());
         QVERIFY2(error.contains(u"no answer to the debug character at 1200 or 2400 Bd"_s), qPrintable(error));
 
-        const QList<QJsonObject> records = Records(log);
+        const QList<QJsonObject> records = JsonRecords(log);
         QCOMPARE(records.size(), 2);
         QCOMPARE(records.at(0)[u"unit"_s].toInt(), 1);
         QCOMPARE(records.at(0)[u"speed"_s].toInt(), 57600);

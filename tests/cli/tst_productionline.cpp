@@ -5,6 +5,7 @@
 // numbering carried on from the log.
 
 #include "AnnouncedPorts.h"
+#include "FileLines.h"
 #include "ProductionLine.h"
 #include "VirtualModule.h"
 #include "WriteNameJob.h"
@@ -58,17 +59,7 @@ struct TLineRig
         QTRY_VERIFY_WITH_TIMEOUT(finished, timeoutMs);
     }
 
-    QList<QJsonObject> Records() const
-    {
-        QFile file(logPath);
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        QList<QJsonObject> records;
-        for (const QByteArray& line : file.readAll().split('\n'))
-            if (!line.isEmpty())
-                records.append(QJsonDocument::fromJson(line).object());
-        return records;
-    }
+    QList<QJsonObject> Records() const { return JsonRecords(logPath); }
 
     QTemporaryDir dir;
     QString announced, folder, logPath;

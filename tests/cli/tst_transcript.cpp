@@ -3,6 +3,7 @@
 // one file per port or one for all.
 
 #include "AtProtocol.h"
+#include "FileLines.h"
 #include "ModuleLine.h"
 #include "Transcript.h"
 #include "VirtualModule.h"
@@ -13,17 +14,6 @@
 #include <QTest>
 
 namespace {
-
-QList<QByteArray> Lines(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QList<QByteArray> lines = file.readAll().split('\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
-}
 
 // The bytes a transcript text stands for.
 QByteArray Unescaped(const QByteArray& text)
@@ -77,16 +67,16 @@ private slots:
         perPort.For(QStringLiteral("ttyUSB0")).Sent("AT\r");
         perPort.For(QStringLiteral("pts/4")).Received("\r\nOK\r\n");
         perPort.For(QStringLiteral("pts/4")).Note(QStringLiteral("line at 9600 Bd"));
-        QCOMPARE(Lines(dir.filePath(QStringLiteral("line-ttyUSB0.txt"))),
+        QCOMPARE(FileLines(dir.filePath(QStringLiteral("line-ttyUSB0.txt"))),
                  QList<QByteArray>{"2026-12-10T18:30:01.123Z ttyUSB0 > AT<0D>"});
-        QCOMPARE(Lines(dir.filePath(QStringLiteral("line-pts-4.txt"))),
+        QCOMPARE(FileLines(dir.filePath(QStringLiteral("line-pts-4.txt"))),
                  (QList<QByteArray>{"2026-12-10T18:30:01.123Z pts/4 < <0D><0A>OK<0D><0A>",
                                     "2026-12-10T18:30:01.123Z pts/4 - line at 9600 Bd"}));
 
         TTranscripts shared(dir.filePath(QStringLiteral("all.txt")), FixedTime);
         shared.For(QStringLiteral("ttyUSB0")).Sent("\x1E");
         shared.For(QStringLiteral("ttyUSB1")).Sent("\x1E");
-        QCOMPARE(Lines(dir.filePath(QStringLiteral("all.txt"))),
+        QCOMPARE(FileLines(dir.filePath(QStringLiteral("all.txt"))),
                  (QList<QByteArray>{"2026-12-10T18:30:01.123Z ttyUSB0 > <1E>",
                                     "2026-12-10T18:30:01.123Z ttyUSB1 > <1E>"}));
 
@@ -126,7 +116,7 @@ private slots:
 
         const QRegularExpression shape(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}Z sim [<>] \\S+$"));
         QByteArray sent, received;
-        for (const QByteArray& line : Lines(dir.filePath(QStringLiteral("sim.txt")))) {
+        for (const QByteArray& line : FileLines(dir.filePath(QStringLiteral("sim.txt")))) {
             QVERIFY2(shape.match(QString::fromLatin1(line)).hasMatch(), line.constData());
             const QByteArray text = line.mid(line.indexOf(" sim ") + 7);
             (line.contains(" sim > ") ? sent : received) += Unescaped(text);

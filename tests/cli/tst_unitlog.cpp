@@ -2,6 +2,7 @@
 // The production line's log: one whole JSON object per line, the numbering read
 // back, and no half line after a kill.
 
+#include "FileLines.h"
 #include "UnitLog.h"
 
 #include <QFile>
@@ -43,17 +44,6 @@ TUnitRecord SampleRecord(qint64 unit)
     r.Verified = true;
     r.DurationMs = 2345;
     return r;
-}
-
-QList<QByteArray> Lines(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QList<QByteArray> lines = file.readAll().split('\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
 }
 
 QJsonObject Parsed(const QByteArray& line)
@@ -156,7 +146,7 @@ private slots:
         QVERIFY(log.Open(path));
         QVERIFY(log.Append(SampleRecord(2)));
         QVERIFY(log.Append(SampleRecord(3)));
-        const QList<QByteArray> lines = Lines(path);
+        const QList<QByteArray> lines = FileLines(path);
         QCOMPARE(lines.size(), 4);
         QCOMPARE(Parsed(lines[0]).value(u"unit").toInt(), 1);
         QVERIFY(Parsed(lines[1]).isEmpty());
@@ -189,7 +179,7 @@ private slots:
             ::_exit(0);
         }
         // Long enough for a good many records, then the power cord.
-        QTRY_VERIFY_WITH_TIMEOUT(Lines(path).size() >= 40, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(FileLines(path).size() >= 40, 10000);
         QCOMPARE(::kill(child, SIGKILL), 0);
         int status = 0;
         QCOMPARE(::waitpid(child, &status, 0), child);
@@ -199,7 +189,7 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray all = file.readAll();
         QVERIFY(all.endsWith('\n'));
-        const QList<QByteArray> lines = Lines(path);
+        const QList<QByteArray> lines = FileLines(path);
         QVERIFY(lines.size() >= 40);
         for (const QByteArray& line : lines)
             QVERIFY2(Parsed(line).value(u"unit").toInt() > 0, line.constData());

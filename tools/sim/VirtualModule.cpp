@@ -517,17 +517,24 @@ struct VirtualModule::Impl {
         announcedEntry.clear();
     }
 
-    void vanish()
+    // The tool's side sees the line go: the pseudo-terminal, its link and its
+    // announcement are gone, with whatever was on its way.
+    void closeLine()
     {
-        vanishPending = false;
-        vanishAt = {};
-        vanished = true;
         ::close(master);
         master = -1;
         removeLink();
         withdrawAnnouncement();
         out.clear();
         inbound.clear();
+    }
+
+    void vanish()
+    {
+        vanishPending = false;
+        vanishAt = {};
+        vanished = true;
+        closeLine();
     }
 
     void leaveHistory()
@@ -621,12 +628,7 @@ struct VirtualModule::Impl {
         if (present)
             leaveHistory();
         nextModuleAddress = nextAddress(core.settings().at("LocalBDAddr"));
-        ::close(master);
-        master = -1;
-        removeLink();
-        withdrawAnnouncement();
-        out.clear();
-        inbound.clear();
+        closeLine();
         line.clear();
         lastDue = {};
         unplugged = true;
