@@ -15,7 +15,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/fuzz"
 
 if (($# < 1)); then
-  sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'
+  sed -n '3,12p' "$0" | sed 's/^# \{0,1\}//'
   exit 2
 fi
 target=$1
