@@ -34,8 +34,9 @@ Module:
   --model=NAME                model name answered to AT+BTINFO?100 (default QN7201)
   --no-model                  AT+BTINFO?100 answers "ERROR"
   --debug-char=HEX            debug character, one byte in hex (default 1E)
-  --error-on-wrong-debug-char in data mode, answer "ERROR" to any other byte but CR/LF
-                              (default: no answer)
+  --error-on-wrong-debug-char
+                              in data mode, answer "ERROR" to any other byte but
+                              CR/LF (default: no answer)
   --device=ADDR,NAME,COD      a device found by AT+BTINQ? (repeatable; the name is
                               everything between the first and the last comma, so it
                               may be empty or hold commas); replaces the default list
