@@ -92,6 +92,8 @@ public:
     bool IsNextUnit(const QByteArray& localAddress) const;
     bool SilenceSeen() const { return m_silence; }
     bool LastFailed() const { return m_failed; }
+    // A unit has ended on the port.
+    bool AnyDone() const { return m_any; }
     // The module of this address is the one whose unit just failed: taken again,
     // it is another attempt at that unit.
     bool IsRetry(const QByteArray& localAddress) const

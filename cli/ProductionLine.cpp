@@ -14,6 +14,14 @@ struct TProductionLine::TWorker
     std::thread Thread;
     bool Gone = false;                       // under m_mutex
     std::optional<TWatchedPort> Reappeared;  // came back before this worker ended
+    // The worker's own while it runs; handed to the next worker of the port
+    // when the port came back before this one ended.
+    TFixtureRule Rule;
+    qint64 LastUnit = 0;
+    int Attempt = 1;
+    // The port came back while its last worker still ran: the module there is a
+    // unit only if the fixture's rule takes it (it may be the one just done).
+    bool PollFirst = false;
 };
 
 
@@ -84,7 +92,7 @@ void TProductionLine::OnAppeared(const TWatchedPort& port)
             return;
         const auto found = m_workers.find(port.Name);
         if (found != m_workers.end()) {
-            // Gone and back while its worker still ends: a new unit once it has.
+            // Gone and back while its worker still ends: its next worker takes over once it has.
             found->second->Gone = true;
             found->second->Reappeared = port;
             m_wake.notify_all();
@@ -106,11 +114,22 @@ void TProductionLine::OnGone(const TWatchedPort& port)
     m_wake.notify_all();
 }
 
-void TProductionLine::StartWorker(const TWatchedPort& port)
+void TProductionLine::StartWorker(const TWatchedPort& port, const TWorker* before)
 {
     std::lock_guard lock(m_mutex);
     auto worker = std::make_unique<TWorker>();
     worker->Port = port;
+    // Gone and back quickly (a loose contact, a re-plug while a unit ran): the
+    // old worker may have taken the module that is there now already.
+    if (before && before->Rule.AnyDone()) {
+        worker->Rule = before->Rule;
+        worker->LastUnit = before->LastUnit;
+        worker->Attempt = before->Attempt;
+        worker->PollFirst = true;
+        // The port went away: as good as an empty fixture, so a module whose unit
+        // failed is tried again; the one just done still is not.
+        worker->Rule.Silence();
+    }
     TWorker* const raw = worker.get();
     m_workers[port.Name] = std::move(worker);
     raw->Thread = std::thread([this, raw] { Work(*raw); });
@@ -135,13 +154,14 @@ void TProductionLine::WorkerEnded(const QString& name)
         stopping = m_stopping;
     }
     if (worker->Reappeared && !stopping)
-        StartWorker(*worker->Reappeared);
+        StartWorker(*worker->Reappeared, worker.get());
 }
 
-qint64 TProductionLine::ReserveUnit(qint64 retrying)
+qint64 TProductionLine::ReserveUnit(const TWorker& worker, qint64 retrying)
 {
     std::lock_guard lock(m_mutex);
-    if (m_stopping)
+    // A port gone meanwhile may be back with another module: its next worker decides.
+    if (m_stopping || worker.Gone)
         return 0;
     if (retrying > 0) {
         ++m_running;
@@ -165,12 +185,12 @@ void TProductionLine::Work(TWorker& worker)
 {
     const TWatchedPort port = worker.Port;
     QList<qint32> speeds = m_plan.Speeds;
-    TFixtureRule rule;
-    bool appeared = true;
+    TFixtureRule& rule = worker.Rule;
+    bool appeared = !worker.PollFirst;
     // Polls go round the speeds, the last module's first: the next module may run at another.
     qsizetype poll = 0;
-    qint64 lastUnit = 0;
-    int attempt = 1;
+    qint64& lastUnit = worker.LastUnit;
+    int& attempt = worker.Attempt;
     bool retry = false;
     for (;;) {
         {
@@ -199,7 +219,7 @@ void TProductionLine::Work(TWorker& worker)
         }
         appeared = false;
         poll = 0;
-        const qint64 unit = ReserveUnit(retry ? lastUnit : 0);
+        const qint64 unit = ReserveUnit(worker, retry ? lastUnit : 0);
         if (unit == 0)
             break;
         attempt = retry ? attempt + 1 : 1;

@@ -23,7 +23,9 @@
 // unit (fixture), or until the port goes. The polls go round the speeds, the
 // one the last module answered at first. Units on several ports run at once.
 // A module whose unit failed, taken out of the fixture and pressed in again, is
-// another attempt at that unit: its number again, the attempt counted on.
+// another attempt at that unit: its number again, the attempt counted on. A
+// port that goes and comes back while its worker still runs (a loose contact, a
+// re-plug during a unit) is polled first: the module there may be the one just done.
 // Unit numbers are handed out in the order units start, from FirstUnit on. The
 // record of each unit is in the log before the unit is reported as ended.
 
@@ -88,12 +90,13 @@ private:
 
     void OnAppeared(const TWatchedPort& port);
     void OnGone(const TWatchedPort& port);
-    void StartWorker(const TWatchedPort& port);
+    // `before`: the port's last worker, when the port came back before it ended.
+    void StartWorker(const TWatchedPort& port, const TWorker* before = nullptr);
     void WorkerEnded(const QString& name);
     void Work(TWorker& worker);
     // The next unit's number, or 0 when no unit may start any more. A retry
     // keeps its unit's number and is not counted as a unit of its own.
-    qint64 ReserveUnit(qint64 retrying = 0);
+    qint64 ReserveUnit(const TWorker& worker, qint64 retrying = 0);
     // Sleeps up to `ms`; false when the worker must end.
     bool Wait(TWorker& worker, int ms);
     void CheckFinished();

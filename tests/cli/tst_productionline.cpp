@@ -5,6 +5,7 @@
 // numbering carried on from the log.
 
 #include "AnnouncedPorts.h"
+#include "FakePortSource.h"
 #include "FileLines.h"
 #include "ProductionLine.h"
 #include "VirtualModule.h"
@@ -17,6 +18,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
@@ -199,6 +202,50 @@ private slots:
             QCOMPARE(records[i].value(u"attempt").toInt(), i + 1);
             QCOMPARE(records[i].value(u"result").toString(), QStringLiteral("FAIL"));
         }
+    }
+
+    // The port list reports the port gone and back (a loose contact) only while
+    // its worker already runs a unit on the module the fixture's poll found
+    // there: the next worker polls first and leaves that module alone.
+    void aPortBackWhileItsWorkerRunsConfiguresNoModuleTwice()
+    {
+        TLineRig rig;
+        radiosim::Options o = rig.Module(QStringLiteral("adapter-a"), "00A0C1000010");
+        o.answerDelayMs = 15;
+        radiosim::VirtualModule a(o);
+        QVERIFY(a.start());
+        auto source = std::make_unique<TFakePortSource>();
+        TFakePortSource* fake = source.get();
+        TPortDevice device = UsbAdapter(QStringLiteral("adapter-a"));
+        device.Node = QString::fromStdString(o.linkPath);
+        TLinePlan plan;
+        plan.PollIntervalMs = 100;
+        QVERIFY(rig.log.Open(rig.logPath));
+        TProductionLine line(plan, std::move(source), WriteNameJob, &rig.log);
+        QObject::connect(&line, &TProductionLine::UnitStarted, [&rig](qint64 unit, const QString&) { rig.started.append(unit); });
+        QObject::connect(&line, &TProductionLine::UnitEnded, [&rig](const TUnitRecord& r) { rig.ended.append(r); });
+        line.Start();
+        fake->Plug(device);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.ended.size(), 1, 20000);
+        // Another module on the port, unseen by the port list: the fixture's poll takes it.
+        a.unplug();
+        QVERIFY(a.plug());
+        QTRY_COMPARE_WITH_TIMEOUT(rig.started.size(), 2, 20000);
+        fake->Pull(device.Node);
+        fake->Plug(device);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.ended.size(), 2, 20000);
+        // The next worker polls twice and finds the module just done each time.
+        a.clearTranscript();
+        const auto polls = [&a] {
+            const std::vector<std::string> commands = a.receivedCommands();
+            return std::count(commands.cbegin(), commands.cend(), std::string("AT+BTINFO?8"));
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(polls() >= 2, 20000);
+        QCOMPARE(rig.started, (QList<qint64>{1, 2}));
+        line.Stop();
+        a.stop();
+        QCOMPARE(Histories(a.history()), (QStringList{QStringLiteral("00A0C1000010 configured=1 name=UNIT-0001"),
+                                                      QStringLiteral("00A0C1000011 configured=1 name=UNIT-0002")}));
     }
 
     void aModulePulledMidWriteIsLoggedFailedAndTheNextProceeds()
