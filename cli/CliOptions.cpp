@@ -140,16 +140,18 @@ A production line (--watch, with identify, read, write or init --yes): every
 port that appears is a unit: with -p, the names its globs match, looked for
 again and again ("/dev/serial/by-id/*", "/dev/ttyUSB*"); without -p, every
 serial adapter plugged in while the line runs (the ports there at its start are
-left alone). An adapter per module: a port counts again only after it has gone
-and come back. A fixture (the adapter stays, modules are pressed in one after
-another): after a unit the port is polled every 300 ms with the debug character
-alone, no CR; a module that answers is asked its local address; the module just
-done is restarted unchanged ("ATZ") and is never the next unit, another address
-is; a module whose unit failed is left as it is, and taken again once it was
-pressed in anew, as the unit's next attempt. Ports run at once, each on its own. {n} is the unit number,
-counted on from the last unit of --log, so a line restarted hands out no number
-twice. On a terminal each unit ends with one wide line (unit, port, local
-address, PASS or FAIL, time; a bell on FAIL) and a status line keeps the
+left alone). A port -p names that is there at the start is polled first, as a
+fixture is, so an empty fixture then is no failed unit. An adapter per module:
+a port counts again only after it has gone and come back. A fixture (the
+adapter stays, modules are pressed in one after another): after a unit the port
+is polled every 300 ms with the debug character alone, no CR; a module that
+answers is asked its local address; the module just done is restarted unchanged
+("ATZ") and is never the next unit, another address is; a module whose unit
+failed is left as it is, and taken again once it was pressed in anew, as the
+unit's next attempt. Ports run at once, each on its own. {n} is the unit
+number, counted on from the last unit of --log, so a line restarted hands out
+no number twice. On a terminal each unit ends with one wide line (unit, port,
+local address, PASS or FAIL, time; a bell on FAIL) and a status line keeps the
 counts; elsewhere one plain line per unit. Ctrl-C or SIGTERM: no new unit; the
 units in progress finish whole; then the summary (units, passed, failed, units
 per hour); exit 0 when no unit failed, 1 otherwise. A second Ctrl-C stops at

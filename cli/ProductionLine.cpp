@@ -19,8 +19,9 @@ struct TProductionLine::TWorker
     TFixtureRule Rule;
     qint64 LastUnit = 0;
     int Attempt = 1;
-    // The port came back while its last worker still ran: the module there is a
-    // unit only if the fixture's rule takes it (it may be the one just done).
+    // The port was there at the start, or came back while its last worker still
+    // ran: it is polled as a fixture is, and the module there is a unit only if
+    // the fixture's rule takes it (it may be the one just done).
     bool PollFirst = false;
 };
 
@@ -57,7 +58,10 @@ TProductionLine::~TProductionLine()
 
 void TProductionLine::Start()
 {
+    // The ports there at the start are reported now, from within.
+    m_starting = true;
     m_watch.Start();
+    m_starting = false;
     CheckFinished();
 }
 
@@ -99,7 +103,9 @@ void TProductionLine::OnAppeared(const TWatchedPort& port)
             return;
         }
     }
-    StartWorker(port);
+    // A port there when the line starts is polled first: an adapter in a fixture
+    // with no module in it yet is no failed unit.
+    StartWorker(port, nullptr, m_starting);
 }
 
 void TProductionLine::OnGone(const TWatchedPort& port)
@@ -114,11 +120,12 @@ void TProductionLine::OnGone(const TWatchedPort& port)
     m_wake.notify_all();
 }
 
-void TProductionLine::StartWorker(const TWatchedPort& port, const TWorker* before)
+void TProductionLine::StartWorker(const TWatchedPort& port, const TWorker* before, bool pollFirst)
 {
     std::lock_guard lock(m_mutex);
     auto worker = std::make_unique<TWorker>();
     worker->Port = port;
+    worker->PollFirst = pollFirst;
     // Gone and back quickly (a loose contact, a re-plug while a unit ran): the
     // old worker may have taken the module that is there now already.
     if (before && before->Rule.AnyDone()) {
@@ -216,6 +223,9 @@ void TProductionLine::Work(TWorker& worker)
                 continue;
             }
             retry = rule.IsRetry(found.LocalAddress);
+            // The module answered the poll at this speed: its unit tries it first.
+            speeds.removeAll(options.Baud);
+            speeds.prepend(options.Baud);
         }
         appeared = false;
         poll = 0;

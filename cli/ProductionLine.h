@@ -18,7 +18,8 @@
 // pressed into a fixture, each configured once, numbered and recorded.
 //
 // Each watched port has a worker thread of its own. A port that appears starts
-// a unit at once (adapter per module). When the unit has ended the worker polls
+// a unit at once (adapter per module); one that is there when the line starts is
+// polled first, so that a fixture still empty then is no failed unit. When the unit has ended the worker polls
 // the port (PollFixture) until another module answers there, which is the next
 // unit (fixture), or until the port goes. The polls go round the speeds, the
 // one the last module answered at first. Units on several ports run at once.
@@ -90,8 +91,9 @@ private:
 
     void OnAppeared(const TWatchedPort& port);
     void OnGone(const TWatchedPort& port);
-    // `before`: the port's last worker, when the port came back before it ended.
-    void StartWorker(const TWatchedPort& port, const TWorker* before = nullptr);
+    // `before`: the port's last worker, when the port came back before it ended;
+    // `pollFirst`: a port there at the start.
+    void StartWorker(const TWatchedPort& port, const TWorker* before = nullptr, bool pollFirst = false);
     void WorkerEnded(const QString& name);
     void Work(TWorker& worker);
     // The next unit's number, or 0 when no unit may start any more. A retry
@@ -116,6 +118,7 @@ private:
     std::map<QString, std::unique_ptr<TWorker>> m_workers;
 
     // UI thread only.
+    bool m_starting = false;
     qint64 m_passed = 0;
     qint64 m_failed = 0;
     bool m_finished = false;

@@ -100,6 +100,7 @@ private slots:
         const auto first = Module(u"mod1"_s, fast);
         radiosim::Options other;
         other.localAddress = "00A0C1000100";
+        other.uartBaud = 9600;  // hears 9600 Bd only, as a real module does
         const auto second = Module(u"mod2"_s, other);
 
         QProcess cli;
@@ -148,11 +149,10 @@ private slots:
         for (const std::string& line : history)
             QVERIFY2(line.find("configured=1 ") != std::string::npos, line.c_str());
 
-        // One transcript per port, the speeds it tried in it.
+        // One transcript per port, the speed its modules answered at in it.
         QFile transcript(Path(u"mod1.txt"_s));
         QVERIFY(transcript.open(QIODevice::ReadOnly));
         const QByteArray text = transcript.readAll();
-        QVERIFY(text.contains("line at 9600 Bd"));
         QVERIFY(text.contains("line at 115200 Bd"));
         QVERIFY(text.contains("L-44") || text.contains("L-42") || text.contains("L-43"));
     }

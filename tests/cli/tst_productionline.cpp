@@ -150,6 +150,27 @@ private slots:
         QCOMPARE(names.size(), 3);
     }
 
+    // A fixture whose adapter is there when the line starts, no module in it yet:
+    // polled, no failed unit; the module pressed in is unit 1.
+    void aFixtureEmptyAtTheStartIsNoFailedUnit()
+    {
+        TLineRig rig;
+        radiosim::VirtualModule fixture(rig.Module(QStringLiteral("adapter-fixture"), "00A0C10000C0"));
+        QVERIFY(fixture.start());
+        fixture.pullModule();
+        TLinePlan plan;
+        plan.Count = 1;
+        rig.Run(plan, [&](TProductionLine&) {
+            // Several polls of the empty fixture.
+            QTest::qWait(600);
+            fixture.insertModule();
+        });
+        const QList<QJsonObject> records = rig.Records();
+        QCOMPARE(records.size(), 1);
+        QCOMPARE(records[0].value(u"unit").toInt(), 1);
+        QCOMPARE(records[0].value(u"result").toString(), QStringLiteral("PASS"));
+    }
+
     void aFixtureTakesModulesSwappedInTurn()
     {
         TLineRig rig;
