@@ -26,6 +26,16 @@ struct TProductionLine::TWorker
 };
 
 
+qint32 PollSpeed(const QList<qint32>& speeds, qsizetype poll)
+{
+    if (speeds.size() < 2)
+        return speeds.value(0, 9600);
+    // Every other poll at the first speed, the others round the rest.
+    if (poll % 2 == 0)
+        return speeds.first();
+    return speeds.at(1 + (poll / 2) % (speeds.size() - 1));
+}
+
 TProductionLine::TProductionLine(TLinePlan plan, std::unique_ptr<IPortSource> source, TUnitJob job, TUnitLog* log,
                                  TTranscripts* transcripts, QObject* parent)
     : QObject(parent)
@@ -194,7 +204,8 @@ void TProductionLine::Work(TWorker& worker)
     QList<qint32> speeds = m_plan.Speeds;
     TFixtureRule& rule = worker.Rule;
     bool appeared = !worker.PollFirst;
-    // Polls go round the speeds, the last module's first: the next module may run at another.
+    // Polls go round the speeds (PollSpeed), the last module's most often: the
+    // next module may run at another.
     qsizetype poll = 0;
     qint64& lastUnit = worker.LastUnit;
     int& attempt = worker.Attempt;
@@ -208,7 +219,7 @@ void TProductionLine::Work(TWorker& worker)
         if (!appeared) {
             // The unit before has ended on a port that stays: wait for the next module.
             TLineOptions options = m_plan.Line;
-            options.Baud = speeds.at(poll++ % speeds.size());
+            options.Baud = PollSpeed(speeds, poll++);
             TModuleLine line;
             if (line.Open(port.Name, options)) {
                 if (!Wait(worker, m_plan.PollIntervalMs))

@@ -22,13 +22,19 @@
 // polled first, so that a fixture still empty then is no failed unit. When the unit has ended the worker polls
 // the port (PollFixture) until another module answers there, which is the next
 // unit (fixture), or until the port goes. The polls go round the speeds, the
-// one the last module answered at first. Units on several ports run at once.
+// one the last module answered at every other time. Units on several ports run at once.
 // A module whose unit failed, taken out of the fixture and pressed in again, is
 // another attempt at that unit: its number again, the attempt counted on. A
 // port that goes and comes back while its worker still runs (a loose contact, a
 // re-plug during a unit) is polled first: the module there may be the one just done.
 // Unit numbers are handed out in the order units start, from FirstUnit on. The
 // record of each unit is in the log before the unit is reported as ended.
+
+// The speed of a fixture's poll number `poll` (from 0): every other poll at the
+// first speed (the last module's: a batch of modules mostly runs at one), the
+// others round the rest, so that the next module is found within two polls when
+// it runs at the last one's speed, and within twice the list otherwise.
+qint32 PollSpeed(const QList<qint32>& speeds, qsizetype poll);
 
 struct TUnitContext
 {

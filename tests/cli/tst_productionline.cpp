@@ -96,6 +96,27 @@ class TestProductionLine : public QObject
     Q_OBJECT
 
 private slots:
+    // A fixture's polls: every other one at the last module's speed, the others round the rest.
+    void pollsFavourTheLastModulesSpeed_data()
+    {
+        QTest::addColumn<QList<qint32>>("speeds");
+        QTest::addColumn<QList<qint32>>("polls");
+        QTest::newRow("one speed") << QList<qint32>{9600} << QList<qint32>{9600, 9600, 9600};
+        QTest::newRow("two") << QList<qint32>{115200, 9600} << QList<qint32>{115200, 9600, 115200, 9600};
+        QTest::newRow("auto, the last at 57600")
+            << QList<qint32>{57600, 9600, 115200, 38400}
+            << QList<qint32>{57600, 9600, 57600, 115200, 57600, 38400, 57600, 9600};
+    }
+    void pollsFavourTheLastModulesSpeed()
+    {
+        QFETCH(QList<qint32>, speeds);
+        QFETCH(QList<qint32>, polls);
+        QList<qint32> got;
+        for (qsizetype poll = 0; poll < polls.size(); ++poll)
+            got.append(PollSpeed(speeds, poll));
+        QCOMPARE(got, polls);
+    }
+
     void adaptersComeAndGoEachConfiguredOnceNumberedOnFromTheLog()
     {
         TLineRig rig;
