@@ -458,6 +458,18 @@ QString OutputPath(const QString& pattern, const TPortResult& result)
     return path;
 }
 
+void CommitOutput(QSaveFile& file, const QByteArray& text, TPortResult& result)
+{
+    if (file.write(text) != text.size() || !file.commit())
+        FailOutput(file, result);
+}
+
+void FailOutput(const QSaveFile& file, TPortResult& result)
+{
+    result.Ok = false;
+    result.Error = QStringLiteral("OUTPUT ERROR: %1: %2").arg(file.fileName(), file.errorString());
+}
+
 QString CommandName(TCliCommand command)
 {
     switch (command) {

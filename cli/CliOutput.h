@@ -5,6 +5,7 @@
 #include "UnitLog.h"
 
 #include <QJsonObject>
+#include <QSaveFile>
 #include <QStringList>
 
 #include <chrono>
@@ -82,6 +83,12 @@ QByteArray ResultText(const TPortResult& result, const TJobPlan& plan, bool seve
 // -o's name for a port: "{port}" its base name ('/' as '-'), "{n}" its unit,
 // "{local}" and "{local4}" its module's local address and its last four characters.
 QString OutputPath(const QString& pattern, const TPortResult& result);
+
+// Puts `text` into the open output file of a port that succeeded; a file that
+// cannot be written fails the port with "OUTPUT ERROR: FILE: why".
+void CommitOutput(QSaveFile& file, const QByteArray& text, TPortResult& result);
+// Fails the port with the output file's error.
+void FailOutput(const QSaveFile& file, TPortResult& result);
 
 // "write", "read", ...
 QString CommandName(TCliCommand command);

@@ -38,11 +38,10 @@ void Say(const QString& line)
 void SaveReading(const TCliOptions& a, const TJobPlan& plan, TPortResult& result)
 {
     QSaveFile file(OutputPath(a.Output, result));
-    const QByteArray text = ResultText(result, plan, false);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        result.Ok = false;
-        result.Error = QStringLiteral("OUTPUT ERROR: %1: %2").arg(file.fileName(), file.errorString());
-    }
+    if (file.open(QIODevice::WriteOnly))
+        CommitOutput(file, ResultText(result, plan, false), result);
+    else
+        FailOutput(file, result);
 }
 
 } // namespace

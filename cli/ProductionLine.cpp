@@ -26,6 +26,17 @@ struct TProductionLine::TWorker
 };
 
 
+namespace {
+
+// Moves `speed` to the front of the speeds, the next one to try.
+void TakeFirst(QList<qint32>& speeds, qint32 speed)
+{
+    speeds.removeAll(speed);
+    speeds.prepend(speed);
+}
+
+} // namespace
+
 qint32 PollSpeed(const QList<qint32>& speeds, qsizetype poll)
 {
     if (speeds.size() < 2)
@@ -235,8 +246,7 @@ void TProductionLine::Work(TWorker& worker)
             }
             retry = rule.IsRetry(found.LocalAddress);
             // The module answered the poll at this speed: its unit tries it first.
-            speeds.removeAll(options.Baud);
-            speeds.prepend(options.Baud);
+            TakeFirst(speeds, options.Baud);
         }
         appeared = false;
         poll = 0;
@@ -260,7 +270,6 @@ void TProductionLine::Work(TWorker& worker)
         record.AdapterSerial = port.Serial;
         TUnitContext context;
         context.Unit = unit;
-        context.Attempt = attempt;
         context.Port = port;
         context.Speeds = speeds;
         if (m_transcripts)
@@ -273,10 +282,8 @@ void TProductionLine::Work(TWorker& worker)
             record.Error += (record.Error.isEmpty() ? QString() : QStringLiteral("; ")) + QStringLiteral("log: ") + logError;
 
         rule.UnitDone(record.Module ? record.Module->LocalAddress : QByteArray(), record.Passed);
-        if (record.Speed > 0) {
-            speeds.removeAll(record.Speed);
-            speeds.prepend(record.Speed);
-        }
+        if (record.Speed > 0)
+            TakeFirst(speeds, record.Speed);
         QMetaObject::invokeMethod(this, [this, record] {
             {
                 std::lock_guard lock(m_mutex);

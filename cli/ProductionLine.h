@@ -39,7 +39,6 @@ qint32 PollSpeed(const QList<qint32>& speeds, qsizetype poll);
 struct TUnitContext
 {
     qint64 Unit = 0;
-    int Attempt = 1;    // a failed module pressed into the fixture again tries its unit again
     TWatchedPort Port;
     // The speeds to try, the one the port's last module answered at first.
     QList<qint32> Speeds;

@@ -114,7 +114,7 @@ int main(int argc, char** argv)
             if (a.Plan.Verbose)
                 trace = [&board, name](const QString& line) { board.Trace(name, line); };
             board.Started(i);
-            RunPortJob(a.Plan, records.FirstUnit() + i, result,
+            RunPortJob(a.Plan, result.Unit, result,
                        [&board, i, &result](const QString& doing, int step, int steps) {
                            board.Update(i, result.Module.Model, doing, step, steps);
                        },
@@ -142,10 +142,7 @@ int main(int argc, char** argv)
             }
             const QByteArray text =
                 a.Json ? QJsonDocument(ResultJson(r, a.Plan)).toJson() : ResultText(r, a.Plan, count > 1);
-            if (file.write(text) != text.size() || !file.commit()) {
-                r.Ok = false;
-                r.Error = QStringLiteral("OUTPUT ERROR: %1: %2").arg(file.fileName(), file.errorString());
-            }
+            CommitOutput(file, text, r);
         }
     } else {
         QByteArray out;

@@ -46,6 +46,14 @@ struct TLineRig
         return o;
     }
 
+    // A module whose units last long enough to act in the middle of one.
+    radiosim::Options SlowModule(const QString& link, const char* address)
+    {
+        radiosim::Options o = Module(link, address);
+        o.answerDelayMs = 15;
+        return o;
+    }
+
     // Runs the line until it finishes (or the time is up).
     void Run(TLinePlan plan, const std::function<void(TProductionLine&)>& during = {}, int timeoutMs = 60000)
     {
@@ -252,8 +260,7 @@ private slots:
     void aPortBackWhileItsWorkerRunsConfiguresNoModuleTwice()
     {
         TLineRig rig;
-        radiosim::Options o = rig.Module(QStringLiteral("adapter-a"), "00A0C1000010");
-        o.answerDelayMs = 15;
+        const radiosim::Options o = rig.SlowModule(QStringLiteral("adapter-a"), "00A0C1000010");
         radiosim::VirtualModule a(o);
         QVERIFY(a.start());
         auto source = std::make_unique<TFakePortSource>();
@@ -293,8 +300,7 @@ private slots:
     void aModulePulledMidWriteIsLoggedFailedAndTheNextProceeds()
     {
         TLineRig rig;
-        radiosim::Options o = rig.Module(QStringLiteral("adapter-a"), "00A0C1000010");
-        o.answerDelayMs = 15;
+        const radiosim::Options o = rig.SlowModule(QStringLiteral("adapter-a"), "00A0C1000010");
         radiosim::VirtualModule a(o);
         QVERIFY(a.start());
         TLinePlan plan;
@@ -320,8 +326,7 @@ private slots:
     void aStopLetsTheUnitInProgressFinish()
     {
         TLineRig rig;
-        radiosim::Options o = rig.Module(QStringLiteral("adapter-a"), "00A0C1000010");
-        o.answerDelayMs = 15;
+        const radiosim::Options o = rig.SlowModule(QStringLiteral("adapter-a"), "00A0C1000010");
         radiosim::VirtualModule a(o);
         QVERIFY(a.start());
         TLinePlan plan;

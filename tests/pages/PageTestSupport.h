@@ -5,6 +5,8 @@
 #include <QLineEdit>
 #include <QTest>
 
+#include <memory>
+
 // Picks item `index` the way a user does with the keyboard: Home, then Down.
 // Every step emits activated, as a user's pick does; a list that is disabled
 // takes no keys at all.
@@ -20,6 +22,17 @@ inline void UserErase(QLineEdit* box)
 {
     box->selectAll();
     QTest::keyClick(box, Qt::Key_Backspace);
+}
+
+// A page of type TForm showing `group`, loaded for a legacy module or not.
+template <typename TForm, typename TGroup>
+std::unique_ptr<TForm> LoadedPage(TGroup& group, bool legacy)
+{
+    auto page = std::make_unique<TForm>();
+    page->LegacyDevice = legacy;
+    page->Group = &group;
+    page->LoadFromParams();
+    return page;
 }
 
 // The background a page gave the control.

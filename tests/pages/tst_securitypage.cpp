@@ -21,13 +21,7 @@ class TestSecurityPage : public QObject
     TSecurityParam m_group;
     std::unique_ptr<TSecurityForm> m_page;
 
-    void Open(bool legacy)
-    {
-        m_page = std::make_unique<TSecurityForm>();
-        m_page->LegacyDevice = legacy;
-        m_page->Group = &m_group;
-        m_page->LoadFromParams();
-    }
+    void Open(bool legacy) { m_page = LoadedPage<TSecurityForm>(m_group, legacy); }
 
 private slots:
     void init()

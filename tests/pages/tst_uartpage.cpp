@@ -19,13 +19,7 @@ class TestUartPage : public QObject
     TUartParam m_group;
     std::unique_ptr<TUartForm> m_page;
 
-    void Open(bool legacy)
-    {
-        m_page = std::make_unique<TUartForm>();
-        m_page->LegacyDevice = legacy;
-        m_page->Group = &m_group;
-        m_page->LoadFromParams();
-    }
+    void Open(bool legacy) { m_page = LoadedPage<TUartForm>(m_group, legacy); }
 
 private slots:
     void init()

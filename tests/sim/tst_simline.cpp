@@ -165,6 +165,7 @@ private slots:
         QVERIFY(!sim.modulePresent());
         QTRY_VERIFY_WITH_TIMEOUT(sim.modulePresent(), 2000);
         QCOMPARE(sim.localAddress(), std::string("00A0C1D2E3F6"));
+        // The control FIFO's "reseat" is no swap: the same module comes back.
         Control(fifo, "reseat\n");
         QTest::qWait(300);
         QTRY_VERIFY_WITH_TIMEOUT(sim.modulePresent(), 2000);
