@@ -278,8 +278,11 @@ void TProductionLine::Work(TWorker& worker)
         record.DurationMs = clock.elapsed();
         record.Time = QDateTime::currentDateTimeUtc();
         QString logError;
-        if (m_log && !m_log->Append(record, &logError))
+        if (m_log && !m_log->Append(record, &logError)) {
+            // Unrecorded, the unit cannot count as done.
+            record.Passed = false;
             record.Error += (record.Error.isEmpty() ? QString() : QStringLiteral("; ")) + QStringLiteral("log: ") + logError;
+        }
 
         rule.UnitDone(record.Module ? record.Module->LocalAddress : QByteArray(), record.Passed);
         if (record.Speed > 0)

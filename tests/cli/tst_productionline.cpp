@@ -200,6 +200,21 @@ private slots:
         QCOMPARE(records[0].value(u"result").toString(), QStringLiteral("PASS"));
     }
 
+    // A unit whose record cannot be written is no PASS: the log would not know it.
+    void aUnitTheLogCannotTakeFails()
+    {
+        TLineRig rig;
+        rig.logPath = QStringLiteral("/dev/full");
+        radiosim::VirtualModule a(rig.Module(QStringLiteral("adapter-a"), "00A0C1000010"));
+        QVERIFY(a.start());
+        TLinePlan plan;
+        plan.Count = 1;
+        rig.Run(plan);
+        QCOMPARE(rig.ended.size(), 1);
+        QVERIFY(!rig.ended[0].Passed);
+        QVERIFY2(rig.ended[0].Error.startsWith(QStringLiteral("log: ")), qPrintable(rig.ended[0].Error));
+    }
+
     void aFixtureTakesModulesSwappedInTurn()
     {
         TLineRig rig;
